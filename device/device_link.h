@@ -1,0 +1,81 @@
+// DeviceLink: the one object through which a program talks to a unit on a serial port.
+//
+// Port operations (device_link.cpp), query commands (commands.cpp), discovery and
+// identification (discovery.cpp) and the firmware upload (upload.cpp) are members of
+// this plain class. Every operation returns a ResultCode (discovery a DeviceKind) and
+// writes its diagnostic lines through the optional logSink. No lock: operations on one
+// link must not overlap.
+//
+// Port states: Free (no handle, portOpen 0), Held (handle, portOpen 0: opened but not
+// configured), Open (handle, portOpen 1).
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "device_types.h"
+#include "log.h"
+#include "progress.h"
+#include "result_code.h"
+#include "serial.h"
+
+constexpr int PORT_NAME_CAPACITY = 25;  // 24 characters and the terminator
+
+// The ports discovery tries, in order.
+struct PortList {
+    const char* const* names;
+    size_t count;
+};
+// COM1 to COM5, the list of the Windows dialog.
+PortList DefaultPortList();
+
+class DeviceLink {
+public:
+    int32_t portOpen = 0;
+    PortHandle portHandle = nullptr;
+    int32_t modelCode = 8;
+    int32_t protocolFlags = 1;
+    int32_t idle = 1;
+    LogSink* logSink = nullptr;
+    char portName[PORT_NAME_CAPACITY] = {};
+    SpeedCode speedCode = SPEED_115200;
+
+    // Our additions. The operating system's error of the last failed port open (0 when
+    // none), so a caller can tell "no such port" from "busy"; result codes stay as they are.
+    uint32_t lastOsError = 0;
+    // When set and raised, the upload stops between blocks with RESULT_FAILED.
+    const std::atomic<bool>* cancelRequested = nullptr;
+
+    DeviceLink() = default;
+    ~DeviceLink();  // releases a held handle: no speed command, no log line
+    DeviceLink(const DeviceLink&) = delete;
+    DeviceLink& operator=(const DeviceLink&) = delete;
+
+    // Port operations.
+    ResultCode OpenPort(const char* name, int32_t speed);
+    void ClosePort();
+    ResultCode SetReadTimeout(uint32_t milliseconds);
+    ResultCode ChangeSpeed(SpeedCode code);
+
+    // Query commands.
+    ResultCode QueryVersion(VersionTriple* out);
+    ResultCode ReadEEPROM(uint8_t* buffer, uint32_t address, int32_t count);
+    ResultCode ReadHardwareInfo(HardwareInfo* out);
+
+    // Discovery: tries the ports in order, keeps the first that answers open, identifies
+    // the unit. The description (when given) never exceeds descriptionCapacity, terminator
+    // included.
+    DeviceKind DiscoverDevice(char* description, size_t descriptionCapacity, VersionTriple* version,
+                              PortList ports = DefaultPortList());
+
+    // Checks the image file and uploads it on the open port; progress may be null.
+    ResultCode UploadFirmware(const char* imagePath, const ProgressTarget* progress);
+
+private:
+    ResultCode OpenPortWithoutSpeedRestore(const char* name, int32_t speed);
+    void ReleaseHeldPort();
+};
+
+// Writes the unit's description into text (at most capacity bytes, always terminated
+// when capacity > 0). Reads no link state and sends nothing.
+void DescribeDevice(DeviceKind kind, const VersionTriple* version, char* text, size_t capacity);

@@ -1,0 +1,40 @@
+// Small value types shared by the device link, the programs above it and the emulator.
+#pragma once
+#include <cstdint>
+
+// The one-byte speed code of the unit's speed command; the speed is 921600 / (code + 1).
+using SpeedCode = int32_t;
+constexpr SpeedCode SPEED_921600 = 0;
+constexpr SpeedCode SPEED_460800 = 1;
+constexpr SpeedCode SPEED_230400 = 3;
+constexpr SpeedCode SPEED_115200 = 7;
+
+// The line speed in bit/s for a valid code, 0 for any other value.
+int32_t SpeedOfCode(SpeedCode code);
+// The code for a speed in bit/s, -1 when the speed is not in the table.
+SpeedCode CodeOfSpeed(int32_t bitsPerSecond);
+
+// The version reply, in wire order.
+struct VersionTriple {
+    uint8_t major;
+    uint8_t minor;
+    char letter;
+};
+
+// Byte i is the unit's memory byte at address i + 1.
+struct HardwareInfo {
+    uint8_t bytes[7];
+};
+
+// Bit mask naming the unit's model and variant; 0 means no usable unit.
+using DeviceKind = int32_t;
+constexpr DeviceKind KIND_KESTRALE = 0x01;
+constexpr DeviceKind KIND_GRIST_PELL = 0x02;
+constexpr DeviceKind KIND_TAMBERLIN_II = 0x04;
+constexpr DeviceKind KIND_TAMBERLIN_I = 0x08;
+constexpr DeviceKind KIND_4MBIT = 0x10;
+constexpr DeviceKind KIND_1MBIT = 0x20;
+constexpr DeviceKind KIND_USB = 0x40;
+constexpr DeviceKind KIND_SERIAL = 0x80;
+// The two models that take new firmware.
+constexpr DeviceKind KIND_FLASHABLE_MASK = KIND_KESTRALE | KIND_GRIST_PELL;
