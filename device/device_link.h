@@ -68,6 +68,10 @@ public:
     DeviceKind DiscoverDevice(char* description, size_t descriptionCapacity, VersionTriple* version,
                               PortList ports = DefaultPortList());
 
+    // Writes the unit's description into text (at most capacity bytes, always terminated
+    // when capacity > 0). Reads no link state and sends nothing.
+    static void DescribeDevice(DeviceKind kind, const VersionTriple* version, char* text, size_t capacity);
+
     // Checks the image file and uploads it on the open port; progress may be null.
     ResultCode UploadFirmware(const char* imagePath, const ProgressTarget* progress);
 
@@ -75,7 +79,3 @@ private:
     ResultCode OpenPortWithoutSpeedRestore(const char* name, int32_t speed);
     void ReleaseHeldPort();
 };
-
-// Writes the unit's description into text (at most capacity bytes, always terminated
-// when capacity > 0). Reads no link state and sends nothing.
-void DescribeDevice(DeviceKind kind, const VersionTriple* version, char* text, size_t capacity);
