@@ -1,0 +1,3 @@
+#include "updater_app.h"
+
+UpdaterApp updaterApp;

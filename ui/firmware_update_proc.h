@@ -1,0 +1,28 @@
+// The worker thread of one firmware update (Windows only): the request the dialog fills,
+// the thread procedure, and the adapter that turns the upload's progress notifications
+// into progress-bar messages.
+#pragma once
+#include <windows.h>
+
+#include "device_link.h"
+
+constexpr int IMAGE_PATH_CAPACITY = 260;
+
+// Filled by the dialog just before it starts the worker; the worker only reads it, and
+// it must not change until the worker has sent its completion message.
+struct UpdateRequest {
+    DeviceLink* link;
+    HWND dialogWindow;
+    UINT completionMessage;
+    HWND progressBar;  // may be null: no progress messages
+    char imagePath[IMAGE_PATH_CAPACITY];
+};
+
+// A ProgressTarget that drives progressBar with PBM_SETRANGE, PBM_SETSTEP, PBM_SETPOS
+// and PBM_STEPIT sent by SendMessageA. A null window gives a target that sends nothing.
+ProgressTarget ProgressBarTarget(HWND progressBar);
+
+// Thread start routine: uploads request->imagePath through request->link, logs
+// "FirmwareUpdateProc completed with result: %i", sends completionMessage (wParam 0,
+// lParam the ResultCode) to dialogWindow and returns 1 once the dialog has handled it.
+DWORD WINAPI FirmwareUpdateProc(LPVOID request);

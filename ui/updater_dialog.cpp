@@ -1,0 +1,131 @@
+// UpdaterDialogProc carries out what UpdaterDialogModel decides. It runs on the user-
+// interface thread only; the worker reaches it through SendMessageA (progress bar
+// messages, then WM_UPDATE_DONE), so nothing here is shared without that ordering.
+#include "updater_dialog.h"
+
+#include "dialog_model.h"
+#include "firmware_update_proc.h"
+#include "path_text.h"
+#include "resource.h"
+#include "updater_app.h"
+#include "window_utilities.h"
+
+static_assert(MESSAGE_ICON_INFORMATION == MB_ICONINFORMATION);
+static_assert(MESSAGE_ICON_ERROR == MB_ICONERROR);
+
+namespace {
+
+constexpr const char PICKER_TITLE[] = "Select Firmware Image...";
+constexpr const char PICKER_FILTER[] = "Drusel FW Image Files (*.enc)\0*.enc\0All Files (*.*)\0*.*\0";
+constexpr const char PICKER_DEFAULT_EXTENSION[] = "enc";
+
+UpdaterDialogModel dialogModel;
+char deviceDescription[DESCRIPTION_CAPACITY];
+UpdateRequest updateRequest;
+
+DeviceLink& Link() { return updaterApp.link; }
+
+void EnableButtons(HWND dialog, bool enabled) {
+    EnableWindow(GetDlgItem(dialog, IDOK), enabled ? TRUE : FALSE);
+    EnableWindow(GetDlgItem(dialog, IDCANCEL), enabled ? TRUE : FALSE);
+}
+
+// Shows one result and makes the dialog ready for the next update.
+void Report(HWND dialog, const ReportView& view) {
+    if (view.updateFirmwareVersion) SetDlgItemTextA(dialog, IDC_FW_VERSION, view.firmwareVersion);
+    MessageBoxA(dialog, view.text, view.caption, MB_OK | view.icon);
+    SetDlgItemTextA(dialog, IDOK, UPDATE_BUTTON_TEXT);
+    EnableButtons(dialog, true);
+    dialogModel.OnReportClosed();
+}
+
+void OnInitDialog(HWND dialog) {
+    CenterWindow(dialog, nullptr);
+    VersionTriple version{};
+    const DeviceKind kind = Link().DiscoverDevice(deviceDescription, sizeof deviceDescription, &version);
+    const StartupView view = dialogModel.OnStartupDiscovery(kind, version, deviceDescription);
+    if (view.deviceFound) {
+        SetDlgItemTextA(dialog, IDC_FW_VERSION, view.firmwareVersion);
+        SetDlgItemTextA(dialog, IDC_HW_DESCRIPTION, view.hardwareDescription);
+    } else {
+        Link().ClosePort();
+        SetDlgItemTextA(dialog, IDC_FW_VERSION, view.firmwareVersion);
+    }
+}
+
+void OnUpdate(HWND dialog) {
+    if (!dialogModel.BeginUpdate()) return;  // one worker at a time
+    SetDlgItemTextA(dialog, IDOK, UPDATING_BUTTON_TEXT);
+    EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
+    EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
+
+    GetDlgItemTextA(dialog, IDC_IMAGE_PATH, updateRequest.imagePath, IMAGE_PATH_CAPACITY);
+    updateRequest.link = &Link();
+    updateRequest.progressBar = GetDlgItem(dialog, IDC_PROGRESS);
+    updateRequest.dialogWindow = dialog;
+    updateRequest.completionMessage = WM_UPDATE_DONE;
+
+    HANDLE worker = CreateThread(nullptr, 0, FirmwareUpdateProc, &updateRequest, 0, nullptr);
+    if (worker == nullptr) {
+        Report(dialog, dialogModel.OnWorkerNotStarted());
+        return;
+    }
+    // The worker runs detached; keeping the handle would leak one per update.
+    CloseHandle(worker);
+}
+
+void OnBrowse(HWND dialog) {
+    char path[PICKER_PATH_CAPACITY] = {};
+    // The picker opens in the folder of the path already typed, if it names one.
+    char current[PICKER_PATH_CAPACITY] = {};
+    char folder[PICKER_PATH_CAPACITY] = {};
+    GetDlgItemTextA(dialog, IDC_IMAGE_PATH, current, sizeof current);
+    FolderOfPath(current, folder, sizeof folder);
+    if (ShowOpenFileDialog(dialog, path, nullptr, PICKER_TITLE, 0, PICKER_FILTER, PICKER_DEFAULT_EXTENSION, folder)) {
+        SetDlgItemTextA(dialog, IDC_IMAGE_PATH, path);
+    }
+}
+
+void OnCancel(HWND dialog) {
+    if (dialogModel.RequestClose()) EndDialog(dialog, 0);
+}
+
+void OnUpdateDone(HWND dialog, ResultCode result) {
+    DeviceKind kindAfter = 0;
+    VersionTriple versionAfter{};
+    // The worker waits in SendMessageA and no longer uses the link.
+    if (UpdaterDialogModel::NeedsReidentification(result)) kindAfter = Link().DiscoverDevice(nullptr, 0, &versionAfter);
+    Report(dialog, dialogModel.OnUpdateDone(result, Link().protocolFlags, kindAfter, versionAfter));
+}
+
+}  // namespace
+
+INT_PTR CALLBACK UpdaterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            OnInitDialog(dialog);
+            return TRUE;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDOK: OnUpdate(dialog); break;
+                case IDCANCEL: OnCancel(dialog); break;
+                case IDC_BROWSE: OnBrowse(dialog); break;
+                default: break;
+            }
+            return FALSE;
+        case WM_CLOSE:
+            // Alt+F4 and the close box: refused (handled) while an update runs, otherwise
+            // the dialog manager turns it into IDCANCEL.
+            return dialogModel.UpdateInProgress() ? TRUE : FALSE;
+        case WM_DESTROY:
+            // Never release the port under a running worker (only a forced destroy gets
+            // here then); the application's exit handler releases it.
+            if (!dialogModel.UpdateInProgress()) Link().ClosePort();
+            return FALSE;
+        case WM_UPDATE_DONE:
+            OnUpdateDone(dialog, static_cast<ResultCode>(lParam));
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}

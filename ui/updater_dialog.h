@@ -1,0 +1,10 @@
+// The updater dialog's procedure (Windows only): finds the unit when it opens, starts an
+// update on a worker thread, reports each result, closes the port when it ends.
+#pragma once
+#include <windows.h>
+
+// The worker's completion message: wParam 0, lParam the update's ResultCode.
+constexpr UINT WM_UPDATE_DONE = WM_APP;
+static_assert(WM_UPDATE_DONE == 0x8000);
+
+INT_PTR CALLBACK UpdaterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
