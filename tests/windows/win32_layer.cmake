@@ -1,0 +1,14 @@
+# The Win32 serial and image-file layers on their own (no device link above them):
+# error codes and texts, the per-thread last error, exclusive whole-file reads.
+# Built for both Windows presets; run under wine64 by the win64 one.
+if(WIN32)
+  add_executable(win32_layer_test
+    ${CMAKE_CURRENT_LIST_DIR}/win32_layer_errors_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/image_file_win32_test.cpp
+    ${PROJECT_SOURCE_DIR}/device/serial_win32.cpp
+    ${PROJECT_SOURCE_DIR}/device/image_file_win32.cpp
+  )
+  target_include_directories(win32_layer_test PRIVATE ${PROJECT_SOURCE_DIR}/device)
+  target_link_libraries(win32_layer_test PRIVATE ${GTEST_TARGETS})
+  drusel_add_gtest(win32_layer_test)
+endif()
