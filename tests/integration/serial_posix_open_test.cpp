@@ -1,0 +1,145 @@
+// Opening ports with the POSIX serial layer: exclusive use within and across processes,
+// and errors that tell a missing port from a busy one.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "serial.h"
+#include "serial_posix_pty.h"
+
+namespace {
+
+// Exit codes of a child process that tries the port on its own.
+constexpr int kChildRefusedBusy = 10;
+constexpr int kChildOpened = 11;
+constexpr int kChildOtherError = 12;
+
+int OpenInChildProcess(const char* path) {
+    pid_t child = fork();
+    if (child == 0) {
+        PortHandle port = SerialOpen(path);
+        if (port != nullptr) _exit(kChildOpened);
+        _exit(SerialErrorIsBusy(SerialLastError()) ? kChildRefusedBusy : kChildOtherError);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(SerialPosixOpen, SecondOpenInThisProcessIsRefusedAsBusy) {
+    PtyPeer peer;
+    PortHandle first = SerialOpen(peer.SlavePath());
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(SerialOpen(peer.SlavePath()), nullptr);
+    EXPECT_TRUE(SerialErrorIsBusy(SerialLastError()));
+    EXPECT_FALSE(SerialErrorIsNoSuchPort(SerialLastError()));
+    SerialClose(first);
+}
+
+TEST(SerialPosixOpen, OpenFromAnotherProcessIsRefusedWhileHeld) {
+    PtyPeer peer;
+    PortHandle held = SerialOpen(peer.SlavePath());
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(OpenInChildProcess(peer.SlavePath()), kChildRefusedBusy);
+    SerialClose(held);
+    EXPECT_EQ(OpenInChildProcess(peer.SlavePath()), kChildOpened);
+}
+
+TEST(SerialPosixOpen, PortHeldByAnotherProcessIsRefusedHereUntilItLetsGo) {
+    PtyPeer peer;
+    int toParent[2];
+    int toChild[2];
+    ASSERT_EQ(pipe(toParent), 0);
+    ASSERT_EQ(pipe(toChild), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        PortHandle port = SerialOpen(peer.SlavePath());
+        char state = port != nullptr ? 'H' : 'F';
+        (void)!write(toParent[1], &state, 1);
+        (void)!read(toChild[0], &state, 1);  // hold until the parent has tried
+        SerialClose(port);
+        _exit(0);
+    }
+    char state = 0;
+    ASSERT_EQ(read(toParent[0], &state, 1), 1);
+    ASSERT_EQ(state, 'H');
+    EXPECT_EQ(SerialOpen(peer.SlavePath()), nullptr);
+    EXPECT_TRUE(SerialErrorIsBusy(SerialLastError()));
+    (void)!write(toChild[1], "x", 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
+
+    PortHandle after = SerialOpen(peer.SlavePath());
+    EXPECT_NE(after, nullptr);
+    SerialClose(after);
+}
+
+TEST(SerialPosixOpen, ClosedPortOpensAgainRepeatedly) {
+    PtyPeer peer;
+    for (int round = 0; round < 5; ++round) {
+        PortHandle port = OpenConfigured(peer.SlavePath());
+        ASSERT_NE(port, nullptr) << "round " << round;
+        SerialClose(port);
+    }
+}
+
+struct RefusedOpenCase {
+    const char* label;
+    std::string path;
+    int error;
+    bool noSuchPort;
+};
+
+class SerialPosixRefusedOpen : public ::testing::TestWithParam<RefusedOpenCase> {};
+
+TEST_P(SerialPosixRefusedOpen, FailsWithAnErrorThatNamesTheCause) {
+    const RefusedOpenCase& c = GetParam();
+    EXPECT_EQ(SerialOpen(c.path.c_str()), nullptr);
+    uint32_t error = SerialLastError();
+    EXPECT_EQ(error, static_cast<uint32_t>(c.error));
+    EXPECT_EQ(SerialErrorIsNoSuchPort(error), c.noSuchPort);
+    EXPECT_FALSE(SerialErrorIsBusy(error));
+    char text[128];
+    SerialErrorText(error, text, sizeof text);
+    EXPECT_STRNE(text, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SerialPosixRefusedOpen,
+    ::testing::Values(RefusedOpenCase{"missing", "/nonexistent-dir/port", ENOENT, true},
+                      RefusedOpenCase{"not_a_terminal", "/proc/self/cmdline", ENOTTY, false},
+                      RefusedOpenCase{"empty_name", "", ENOENT, true}),
+    [](const auto& param_info) { return std::string(param_info.param.label); });
+
+TEST(SerialPosixOpen, ErrorTextFitsASmallBuffer) {
+    char text[8];
+    std::memset(text, 'x', sizeof text);
+    SerialErrorText(ENOENT, text, sizeof text);
+    EXPECT_EQ(std::strlen(text), sizeof text - 1);
+}
+
+TEST(SerialPosixOpen, CallsOnANullHandleFailWithoutTouchingAnything) {
+    SerialTimeouts timeouts{};
+    SerialLineSettings settings{};
+    uint8_t byte = 0;
+    uint32_t count = 99;
+    EXPECT_FALSE(SerialSetupQueues(nullptr, 1024, 1024));
+    EXPECT_FALSE(SerialGetLineSettings(nullptr, &settings));
+    EXPECT_FALSE(SerialSetTimeouts(nullptr, &timeouts));
+    EXPECT_FALSE(SerialPurge(nullptr));
+    EXPECT_FALSE(SerialWrite(nullptr, &byte, 1, &count));
+    EXPECT_EQ(count, 0u);
+    count = 99;
+    EXPECT_FALSE(SerialRead(nullptr, &byte, 1, &count));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(SerialLastError(), static_cast<uint32_t>(EBADF));
+    SerialClose(nullptr);
+}
+
+}  // namespace
