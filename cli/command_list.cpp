@@ -1,0 +1,35 @@
+// list: every port, and what is on it.
+#include "commands.h"
+#include "port_probe.h"
+
+std::string ScanAccount(const std::vector<PortReport>& reports) {
+    std::string text;
+    for (const PortReport& report : reports) {
+        if (!text.empty()) text += "; ";
+        text += report.port.name + ": " + DescribeOutcome(report);
+    }
+    return text.empty() ? "no ports to try" : text;
+}
+
+int RunList(const RunContext& context) {
+    const Output& out = context.out;
+    int found = 0;
+    for (const PortCandidate& port : context.ports) {
+        DeviceLink link;  // a fresh link per port: no flags carried over from another unit
+        link.logSink = context.logSink;
+        const PortReport report = ProbePort(link, port);
+        if (report.Answered()) ++found;
+        if (link.portHandle != nullptr) link.ClosePort();
+        out.Say(port.name + (port.label.empty() ? "" : " [" + port.label + "]") + ": " + DescribeOutcome(report));
+        JsonLine line = PortReportJson(report);
+        out.Emit(JsonLine().Add("event", "port").AddRaw("report", line.Text()));
+    }
+    JsonLine extra;
+    extra.Add("ports", static_cast<int64_t>(context.ports.size())).Add("units", static_cast<int64_t>(found));
+    if (context.ports.empty())
+        return out.Finish("list", ExitCode::NoUnit, "No serial ports found.", "Name one with --port.", extra);
+    if (found == 0)
+        return out.Finish("list", ExitCode::NoUnit, "Device not found. Be sure it is connected and configured.",
+                          "", extra);
+    return out.Finish("list", ExitCode::Success, "", "", extra);
+}

@@ -1,0 +1,50 @@
+#include "interrupt_control.h"
+
+InterruptControl& InterruptControl::Instance() {
+    static InterruptControl instance;
+    return instance;
+}
+
+void InterruptControl::SetPhase(InterruptPhase phase) {
+    if (phase == InterruptPhase::Uploading) uploadPresses_.store(0);
+    phase_.store(phase);
+}
+
+InterruptAction InterruptControl::OnInterrupt() {
+    switch (phase_.load()) {
+    case InterruptPhase::Free:
+        stopRequested_.store(true);
+        return InterruptAction::ExitNow;
+    case InterruptPhase::Guarded:
+        stopRequested_.store(true);
+        return InterruptAction::Deferred;
+    case InterruptPhase::Uploading:
+        break;
+    }
+    if (uploadPresses_.fetch_add(1) == 0) return InterruptAction::Warned;
+    stopRequested_.store(true);
+    cancel_.store(true);
+    return InterruptAction::Cancel;
+}
+
+const char* InterruptControl::Message(InterruptAction action) {
+    switch (action) {
+    case InterruptAction::ExitNow:
+        return "Interrupted.";
+    case InterruptAction::Deferred:
+        return "Interrupted: stopping after the current step, once the unit has been asked back to 115200 bit/s.";
+    case InterruptAction::Warned:
+        return "Stopping now leaves the unit without firmware. The upload goes on; press Ctrl-C again to stop "
+               "it anyway.";
+    case InterruptAction::Cancel:
+        return "Stopping the upload after the current block. The unit will be left without firmware.";
+    }
+    return "";
+}
+
+void InterruptControl::Reset() {
+    phase_.store(InterruptPhase::Free);
+    uploadPresses_.store(0);
+    stopRequested_.store(false);
+    cancel_.store(false);
+}

@@ -1,0 +1,20 @@
+// Which ports the tool tries, and the name the device link is given for each.
+//
+// Linux: the serial devices the system has, USB adapters first (port_names_linux.cpp).
+// Windows: COM1 to COM5, as the dialog scans (port_names_windows.cpp).
+#pragma once
+#include <string>
+#include <vector>
+
+struct PortCandidate {
+    std::string name;   // what the user sees and what is resolved for the link
+    std::string label;  // what the system knows of it (USB product name), may be empty
+};
+
+// The ports to try when --port is not given, in order.
+std::vector<PortCandidate> DefaultPorts();
+
+// The name to hand to OpenPort for a port the user named: symbolic links resolved on
+// Linux (the link takes at most 24 characters), \\.\COM10 and above on Windows. Returns
+// an empty string and says why in *problem when the name cannot be used.
+std::string PortNameForLink(const std::string& given, std::string* problem);

@@ -1,0 +1,55 @@
+// What is on a port: nothing, something busy, a silent line, or a unit and what it is.
+//
+// Probing a port is one run of discovery limited to that port, so the identification is
+// exactly the link's; what discovery does not say (why a port would not open) comes
+// from the link's state and its last operating-system error.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "device_link.h"
+#include "json_line.h"
+#include "port_names.h"
+
+enum class PortOutcome {
+    BadName,          // the name cannot be handed to the link (too long)
+    NoSuchPort,
+    Busy,             // held by another program
+    CannotOpen,       // any other refusal of the system (permissions, ...)
+    CannotConfigure,  // opened, but the line settings or time-outs were refused
+    NoAnswer,         // open, but no unit answered the version query
+    UnknownUnit,      // a unit answered with a revision letter the link does not know
+    Found,            // a unit answered and was identified
+};
+
+struct PortReport {
+    PortCandidate port;        // as given or found
+    std::string linkName;      // what the link opened
+    PortOutcome outcome = PortOutcome::NoAnswer;
+    uint32_t osError = 0;      // the system's error of a failed open, 0 when none
+    DeviceKind kind = 0;
+    VersionTriple version{};
+    std::string description;   // "Kestrale USB v1.5.A"
+    std::string problem;       // for BadName
+
+    bool Answered() const { return outcome == PortOutcome::Found || outcome == PortOutcome::UnknownUnit; }
+    bool Flashable() const { return outcome == PortOutcome::Found && (kind & KIND_FLASHABLE_MASK) != 0; }
+};
+
+// Probes one port; on an answer the port stays open on the link.
+PortReport ProbePort(DeviceLink& link, const PortCandidate& port);
+
+// Tries the ports in order and stops at the first that answers, as discovery does; the
+// link keeps that port open. Returns its index in reports, or -1 when none answered.
+int FindUnit(DeviceLink& link, const std::vector<PortCandidate>& ports, std::vector<PortReport>* reports);
+
+// "no such port (No such file or directory)", "found: Kestrale USB v1.5.A", ...
+std::string DescribeOutcome(const PortReport& report);
+// The system's text for an error code; empty for 0.
+std::string OsErrorText(uint32_t error);
+// {"port":...,"link_name":...,"label":...,"state":"found",...}
+JsonLine PortReportJson(const PortReport& report);
+// "Kestrale USB (kind 0x41)"
+std::string KindText(DeviceKind kind);
+// The dialog's version text, "01.05.A".
+std::string VersionText(const VersionTriple& version);

@@ -1,0 +1,56 @@
+#include "speed_return.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int32_t BASE_SPEED = 115200;
+
+// Host side back to 115200 without a speed command, then one version query there.
+bool AnswersAtBaseSpeed(DeviceLink& link) {
+    char name[PORT_NAME_CAPACITY];
+    std::memcpy(name, link.portName, sizeof name);
+    link.speedCode = SPEED_115200;  // the link must not send 'S' at the old speed on reopening
+    if (link.OpenPort(name, BASE_SPEED) != RESULT_OK) return false;
+    VersionTriple version{};
+    return link.QueryVersion(&version) == RESULT_OK;
+}
+
+}  // namespace
+
+SpeedReturn ReturnTo115200(DeviceLink& link, bool uploadSucceeded) {
+    SpeedReturn outcome;
+    if (link.speedCode == SPEED_115200) return outcome;
+    outcome.wasFast = true;
+    const std::string fast = std::to_string(SpeedOfCode(link.speedCode)) + " bit/s";
+
+    bool switchAsked = false;
+    if (uploadSucceeded) {
+        VersionTriple version{};
+        if (link.QueryVersion(&version) == RESULT_OK) {
+            switchAsked = true;
+            if (link.ChangeSpeed(SPEED_115200) == RESULT_OK && link.portOpen == 1) {
+                outcome.backAt115200 = true;
+                outcome.account = "The unit went on at " + fast + " after programming and was switched back to 115200 bit/s.";
+                return outcome;
+            }
+        }
+    } else {
+        switchAsked = true;
+        if (link.ChangeSpeed(SPEED_115200) == RESULT_OK && link.portOpen == 1) {
+            outcome.backAt115200 = true;
+            outcome.account = "The unit was asked back to 115200 bit/s and accepted.";
+            return outcome;
+        }
+    }
+
+    outcome.backAt115200 = AnswersAtBaseSpeed(link);
+    if (outcome.backAt115200)
+        outcome.account = uploadSucceeded ? "The unit restarted at 115200 bit/s after programming."
+                                          : std::string("The unit ") + (switchAsked ? "did not accept the switch back at " + fast + " but " : "") +
+                                                "answers at 115200 bit/s.";
+    else
+        outcome.account = std::string(switchAsked ? "The unit was asked back to 115200 bit/s" : "The unit was not switched back") +
+                          " and answered neither at " + fast + " nor at 115200 bit/s.";
+    return outcome;
+}

@@ -1,0 +1,5 @@
+#include <unistd.h>
+
+#include "terminal.h"
+
+bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
