@@ -191,7 +191,8 @@ bool PtyHost::HeldByOthers() const {
         closedir(fds);
     }
     closedir(proc);
-    return count > (heldSlave_ >= 0 ? 1 : 0);
+    const int ours = HungUp() ? 0 : 1;  // the held descriptor, open until a hang-up
+    return count > ours;
 }
 
 void PtyHost::Serve() {
@@ -321,10 +322,11 @@ void PtyHost::FlushDue(int64_t nowNs) {
             continue;
         }
         // A host that does not read its answers fills the pty; what does not fit is lost,
-        // as on a real line.
+        // as on a real line. The write is non-blocking; it happens under the lock so that
+        // the trace already holds whatever the host can have read.
+        std::lock_guard<std::mutex> lock(mutex_);
         const ssize_t written = write(master_, out.data(), out.size());
         const size_t sent = written > 0 ? static_cast<size_t>(written) : 0;
-        std::lock_guard<std::mutex> lock(mutex_);
         if (sent > 0) Record(TraceRecord::Kind::FromUnit, out.data(), sent, speed);
         if (sent < out.size()) Record(TraceRecord::Kind::Dropped, out.data() + sent, out.size() - sent, speed);
     }
@@ -345,14 +347,17 @@ void PtyHost::ArmTimer() {
 }
 
 void PtyHost::HangUpLine() {
+    {
+        // Recorded first, so that whoever sees the line drop also sees why.
+        std::lock_guard<std::mutex> lock(mutex_);
+        hungUp_ = true;
+        Record(TraceRecord::Kind::HangUp, nullptr, 0, 0);
+    }
     // Closing the master hangs up every descriptor of the slave, the held one included.
     close(master_);
     master_ = -1;
     close(heldSlave_);
     heldSlave_ = -1;
-    std::lock_guard<std::mutex> lock(mutex_);
-    hungUp_ = true;
-    Record(TraceRecord::Kind::HangUp, nullptr, 0, 0);
 }
 
 void PtyHost::Record(TraceRecord::Kind kind, const uint8_t* data, size_t n, int32_t speed) {
