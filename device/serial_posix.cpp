@@ -178,8 +178,11 @@ int WaitFor(int fd, short events, std::optional<Clock::time_point> deadline) {
 std::optional<Clock::time_point> TotalDeadline(Clock::time_point start, uint32_t multiplier,
                                                uint32_t constant, uint32_t count) {
     if (multiplier == 0 && constant == 0) return std::nullopt;
+    // Beyond about 35 years a wait is unbounded in practice; the clamp keeps the clock
+    // arithmetic (nanoseconds in 64 bits) from overflowing for huge multipliers.
+    constexpr uint64_t kLongestWaitMs = uint64_t{1} << 40;
     uint64_t ms = uint64_t{multiplier} * count + constant;
-    return start + Milliseconds(ms);
+    return start + Milliseconds(static_cast<Milliseconds::rep>(ms < kLongestWaitMs ? ms : kLongestWaitMs));
 }
 
 std::optional<Clock::time_point> Earlier(std::optional<Clock::time_point> a,

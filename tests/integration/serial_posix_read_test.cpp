@@ -59,6 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"interval_unused", {0, 0, 300, 0, 110}, 64, 5, 5, 250, 3000},
         // The multiplier counts per byte asked: 10 * 20 + 100 = 300 ms.
         ReadCase{"total_with_multiplier", {0, 10, 100, 0, 110}, 20, 0, 0, 250, 3000},
+        // A total too long to count still leaves the interval in charge.
+        ReadCase{"huge_total_still_stops_at_interval", {25, kMaxDword, kMaxDword, 0, 110}, 4096, 5, 5, 20, 1000},
         // Win32's "return at once with what is there".
         ReadCase{"maxdword_interval_returns_at_once", {kMaxDword, 0, 0, 0, 110}, 16, 3, 3, 0, 200},
         ReadCase{"maxdword_interval_silent", {kMaxDword, 0, 0, 0, 110}, 16, 0, 0, 0, 200},
