@@ -1,0 +1,167 @@
+// flash IMAGE: uploads at every speed, the unit's failure answers, refusals, --json.
+#include "cli_e2e_support.h"
+
+namespace {
+
+const std::vector<uint8_t> SPEED_BACK_TO_115200 = {0x53, 0x07, 0x5A};
+
+struct SpeedCase {
+    int speed;
+    bool staysFast;  // the unit goes on at the fast speed after programming
+};
+
+class CliFlashSpeedTest : public CliE2ETest, public ::testing::WithParamInterface<SpeedCase> {};
+
+TEST_P(CliFlashSpeedTest, UploadsTheImageAndLeavesTheUnitAt115200) {
+    const SpeedCase& c = GetParam();
+    bench.Configure(1, Unit(std::string("kestrale:U") + (c.staysFast ? " stays-fast" : "")));
+    const auto image = GoodImage(3000);
+    const CliRun run = RunCli(Args(Ports(1, 1), {"--speed", std::to_string(c.speed), "flash", WriteImage("fw.enc", image)}));
+
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Update Successful. New version is 01.06.A"), std::string::npos) << run.out;
+    EXPECT_EQ(bench.ReceivedImage(1), image);
+    EXPECT_EQ(bench.UnitSpeed(1), 115200);
+    const bool fast = c.speed != 115200;
+    // One command to the fast speed; one back when the unit stayed there.
+    EXPECT_EQ(bench.SpeedCommands(1), (fast ? 1 : 0) + (fast && c.staysFast ? 1 : 0));
+    EXPECT_FALSE(bench.PortInUse(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Speeds, CliFlashSpeedTest,
+                         ::testing::Values(SpeedCase{115200, false}, SpeedCase{230400, false},
+                                           SpeedCase{460800, false}, SpeedCase{921600, false},
+                                           SpeedCase{230400, true}, SpeedCase{921600, true}),
+                         [](const ::testing::TestParamInfo<SpeedCase>& param) {
+                             return std::to_string(param.param.speed) + (param.param.staysFast ? "_stays_fast" : "");
+                         });
+
+struct FailureCase {
+    const char* name;
+    const char* unit;
+    int speed;
+    int exitCode;
+    const char* message;
+    bool imageComplete;  // the failure came after the unit had every block
+};
+
+class CliFlashFailureTest : public CliE2ETest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(CliFlashFailureTest, GivesTheExitCodeAndTheWords) {
+    const FailureCase& c = GetParam();
+    bench.Configure(1, Unit(c.unit));
+    const CliRun run = RunCli(
+        Args(Ports(1, 1), {"--speed", std::to_string(c.speed), "flash", WriteImage("fw.enc", GoodImage(1500))}));
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.out << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("/dev/pts/"), std::string::npos) << "the port is named: " << run.err;
+    EXPECT_EQ(bench.ReceivedImage(1).empty(), !c.imageComplete);
+    // A unit that refused the switch never left 115200.
+    if (c.speed != 115200 && std::string(c.unit).find("fault=speed") == std::string::npos) {
+        EXPECT_TRUE(Contains(bench.HostBytes(1), SPEED_BACK_TO_115200)) << "the unit must be asked back to 115200";
+    }
+    EXPECT_FALSE(bench.PortInUse(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, CliFlashFailureTest,
+    ::testing::Values(
+        FailureCase{"final_E", "kestrale:U fault=final:byte:E", 115200, 6,
+                    "Firmware image is invalid or corrupt, or upload failed. (Ext. CS).", true},
+        FailureCase{"final_I", "kestrale:U fault=final:byte:I", 115200, 6,
+                    "Firmware image is invalid or corrupt. (Int. CS).", true},
+        FailureCase{"final_W", "kestrale:U fault=final:byte:W", 115200, 6,
+                    "Firmware failed during flash process.\nYou will need to cold-reboot the Kestrale and try again.", true},
+        FailureCase{"final_R", "kestrale:U fault=final:byte:R", 115200, 6,
+                    "Firmware buffering failed. You may try again. If it fails, contact support.", true},
+        FailureCase{"final_F", "kestrale:U fault=final:byte:F", 115200, 6, "Kestrale returned an invalid response.", true},
+        FailureCase{"final_refused", "kestrale:U fault=final:byte:?", 115200, 6, "Update Failed!", true},
+        FailureCase{"block_refused", "kestrale:U fault=block:2:byte:?", 115200, 6, "Update Failed!", false},
+        FailureCase{"block_R", "kestrale:U fault=block:1:byte:R", 115200, 6, "Firmware buffering failed.", false},
+        FailureCase{"header_refused", "kestrale:U fault=header:byte:?", 115200, 6,
+                    "Kestrale returned an invalid response.", false},
+        FailureCase{"block_hangup", "kestrale:U fault=block:3:hangup", 115200, 5, "Update Failed!", false},
+        FailureCase{"final_E_fast", "kestrale:U fault=final:byte:E", 460800, 6, "(Ext. CS)", true},
+        FailureCase{"speed_refused", "kestrale:U fault=speed:byte:X", 921600, 5, "did not move to 921600 bit/s", false}),
+    [](const ::testing::TestParamInfo<FailureCase>& param) { return std::string(param.param.name); });
+
+TEST_F(CliE2ETest, FlashRefusesAUnitThatCannotTakeFirmware) {
+    bench.Configure(1, Unit("tamberlin2"));
+    const CliRun run = RunCli(Args(Ports(1, 1), {"flash", WriteImage("fw.enc", GoodImage(600))}));
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.err.find("Device not found. Be sure it is connected and configured."), std::string::npos);
+    EXPECT_NE(run.err.find("Tamberlin II v3.1.2, which cannot take firmware"), std::string::npos) << run.err;
+    EXPECT_FALSE(Contains(bench.HostBytes(1), {0x66}));
+}
+
+TEST_F(CliE2ETest, FlashWithoutAUnitExitsWithNoUnit) {
+    const CliRun run = RunCli(Args(Ports(1, 2), {"flash", WriteImage("fw.enc", GoodImage(600))}));
+    EXPECT_EQ(run.exitCode, 3);
+}
+
+TEST_F(CliE2ETest, FlashOfABadImageTouchesNoPort) {
+    bench.Configure(1, Unit("kestrale:U"));
+    auto image = GoodImage(600);
+    image.back() ^= 0x01;
+    const CliRun run = RunCli(Args(Ports(1, 1), {"flash", WriteImage("bad.enc", image)}));
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_NE(run.err.find("Invalid Image File. Firmware update not performed."), std::string::npos);
+    EXPECT_TRUE(bench.HostBytes(1).empty());
+}
+
+TEST_F(CliE2ETest, DryRunIdentifiesAndSendsNothingOfTheUpload) {
+    bench.Configure(1, Unit("gristpell"));
+    const CliRun run =
+        RunCli(Args(Ports(1, 1), {"--speed", "921600", "flash", "--dry-run", WriteImage("fw.enc", GoodImage(700))}));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("nothing was sent"), std::string::npos) << run.out;
+    EXPECT_EQ(bench.SpeedCommands(1), 0);
+    EXPECT_TRUE(bench.ReceivedImage(1).empty());
+    EXPECT_FALSE(Contains(bench.HostBytes(1), {0x66, 0x02, 0xBC}));
+}
+
+TEST_F(CliE2ETest, FlashAsJsonReportsProgressAndTheResult) {
+    bench.Configure(1, Unit("kestrale:S version=2.0.A after=2.1.A"));
+    const auto image = GoodImage(20000);
+    const CliRun run =
+        RunCli(Args(Ports(1, 1), {"--json", "--speed", "460800", "flash", WriteImage("fw.enc", image)}));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const auto values = JsonLines(run);
+    ASSERT_GE(values.size(), 3u);
+    EXPECT_EQ(values.front()["event"].text, "unit");
+    EXPECT_EQ(values.front()["version"].text, "02.00.A");
+    double lastBytes = -1;
+    int progressLines = 0;
+    for (const JsonValue& value : values) {
+        if (value["event"].text != "progress") continue;
+        ++progressLines;
+        EXPECT_GT(value["bytes"].number, lastBytes);
+        EXPECT_EQ(value["total"].number, 20000);
+        lastBytes = value["bytes"].number;
+    }
+    EXPECT_GT(progressLines, 10);
+    EXPECT_EQ(lastBytes, 20000);
+    const JsonValue& result = values.back();
+    EXPECT_EQ(result["event"].text, "result");
+    EXPECT_EQ(result["exit"].number, 0);
+    EXPECT_EQ(result["result"].number, 0);
+    EXPECT_EQ(result["new_version"].text, "02.01.A");
+    EXPECT_EQ(result["message"].text, "Update Successful. New version is 02.01.A");
+    EXPECT_EQ(result["speed"].number, 460800);
+    EXPECT_TRUE(result["back_at_115200"].boolean);
+    EXPECT_EQ(bench.ReceivedImage(1), image);
+}
+
+TEST_F(CliE2ETest, FlashPrintsPlainProgressLinesIntoAPipe) {
+    bench.Configure(1, Unit("kestrale:U"));
+    const CliRun run = RunCli(Args(Ports(1, 1), {"flash", WriteImage("fw.enc", GoodImage(8192))}));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("progress: 8192/8192 bytes (100%)"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find('\r'), std::string::npos) << "no bar redraws into a pipe";
+
+    const CliRun quiet = RunCli(Args(Ports(1, 1), {"--quiet", "flash", WriteImage("fw2.enc", GoodImage(8192))}));
+    EXPECT_EQ(quiet.exitCode, 0) << quiet.err;
+    EXPECT_EQ(quiet.out, "");
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+// list and info against emulated units.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "cli_e2e_support.h"
+
+namespace {
+
+// Holds a port the way another program would: open and exclusively locked.
+class PortHolder {
+public:
+    explicit PortHolder(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY)) {
+        if (fd_ >= 0) locked_ = flock(fd_, LOCK_EX | LOCK_NB) == 0;
+    }
+    ~PortHolder() {
+        if (fd_ >= 0) close(fd_);
+    }
+    bool Held() const { return fd_ >= 0 && locked_; }
+
+private:
+    int fd_;
+    bool locked_ = false;
+};
+
+TEST_F(CliE2ETest, ListSaysWhatIsOnEachPort) {
+    bench.Configure(2, UnitConfig::Silent());
+    bench.Configure(3, Unit("kestrale:U"));
+    bench.Configure(4, Unit("gristpell"));
+    PortHolder holder(bench.PortName(4));
+    ASSERT_TRUE(holder.Held());
+
+    const CliRun run = RunCli(Args(Ports(1, 5), {"list"}));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const auto lines = run.OutLines();
+    ASSERT_EQ(lines.size(), 5u) << run.out;
+    EXPECT_NE(lines[0].find("no such port"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("no answer"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("found: Kestrale USB v1.5.A"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[3].find("busy"), std::string::npos) << lines[3];
+    EXPECT_NE(lines[4].find("no such port"), std::string::npos) << lines[4];
+    EXPECT_FALSE(bench.PortInUse(3)) << "list must release every port";
+}
+
+TEST_F(CliE2ETest, ListAsJsonGivesOneObjectPerPortThenTheResult) {
+    bench.Configure(1, Unit("tamberlin1"));
+    bench.Configure(3, Unit("kestrale:S"));
+
+    const CliRun run = RunCli(Args(Ports(1, 3), {"--json", "list"}));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const auto values = JsonLines(run);
+    ASSERT_EQ(values.size(), 4u) << run.out;
+    const char* states[] = {"found", "no_such_port", "found"};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(values[i]["event"].text, "port");
+        EXPECT_EQ(values[i]["report"]["state"].text, states[i]) << i;
+        EXPECT_EQ(values[i]["report"]["port"].text, bench.PortName(static_cast<int>(i) + 1));
+    }
+    EXPECT_EQ(values[0]["report"]["description"].text, "Tamberlin I v2.3.1");
+    EXPECT_EQ(values[2]["report"]["kind"].number, 0x81);
+    EXPECT_EQ(values[3]["event"].text, "result");
+    EXPECT_EQ(values[3]["exit"].number, 0);
+    EXPECT_EQ(values[3]["units"].number, 2);
+}
+
+TEST_F(CliE2ETest, ListWithoutAnyUnitExitsWithNoUnit) {
+    bench.Configure(1, UnitConfig::Silent());
+    const CliRun run = RunCli(Args(Ports(1, 2), {"list"}));
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.err.find("Device not found. Be sure it is connected and configured."), std::string::npos)
+        << run.err;
+}
+
+struct InfoCase {
+    const char* unit;
+    const char* description;
+    int kind;
+    int modelCode;
+    int protocolFlags;
+    bool takesFirmware;
+};
+
+class CliInfoTest : public CliE2ETest, public ::testing::WithParamInterface<InfoCase> {};
+
+TEST_P(CliInfoTest, IdentifiesTheModel) {
+    const InfoCase& c = GetParam();
+    bench.Configure(2, Unit(c.unit));
+    const CliRun run = RunCli(Args(Ports(1, 3), {"--json", "info"}));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const auto values = JsonLines(run);
+    ASSERT_FALSE(values.empty());
+    const JsonValue& result = values.back();
+    EXPECT_EQ(result["event"].text, "result");
+    EXPECT_EQ(result["description"].text, c.description);
+    EXPECT_EQ(result["kind"].number, c.kind);
+    EXPECT_EQ(result["model_code"].number, c.modelCode);
+    EXPECT_EQ(result["protocol_flags"].number, c.protocolFlags);
+    EXPECT_EQ(result["takes_firmware"].boolean, c.takesFirmware);
+    EXPECT_EQ(result["hardware_info_result"].number, 0);
+    ASSERT_EQ(result["hardware_info"].items.size(), 7u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, CliInfoTest,
+    ::testing::Values(InfoCase{"kestrale:U", "Kestrale USB v1.5.A", 0x41, 32, 2, true},
+                      InfoCase{"kestrale:S", "Kestrale Serial v1.5.A", 0x81, 32, 2, true},
+                      InfoCase{"kestrale:X", "Kestrale v1.5.A", 0x01, 32, 2, true},
+                      InfoCase{"gristpell", "Grist & Pell v12.0.F", 0x02, 32, 2, true},
+                      InfoCase{"tamberlin1", "Tamberlin I v2.3.1", 0x08, 8, 1, false},
+                      InfoCase{"tamberlin2", "Tamberlin II v3.1.2", 0x04, 4, 1, false}));
+
+TEST_F(CliE2ETest, InfoInWordsShowsTheHardwareBytes) {
+    bench.Configure(1, Unit("kestrale:U"));
+    const CliRun run = RunCli(Args(Ports(1, 1), {"info"}));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Unit:            Kestrale USB v1.5.A"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Version:         01.05.A"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("protocolFlags:   2 (takes firmware)"), std::string::npos) << run.out;
+    // Address 1 holds the model letter, address 4 the attachment letter.
+    EXPECT_NE(run.out.find("Hardware info:   41 00 00 55"), std::string::npos) << run.out;
+}
+
+TEST_F(CliE2ETest, InfoWithoutAUnitSaysWhatEachPortDid) {
+    bench.Configure(2, UnitConfig::Silent());
+    const CliRun run = RunCli(Args(Ports(1, 2), {"info"}));
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.err.find(bench.PortName(1) + ": no such port"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(bench.PortName(2) + ": no answer"), std::string::npos) << run.err;
+}
+
+}  // namespace
