@@ -1,0 +1,132 @@
+// Upload speed: a 65,536-byte image through the real serial layer to the emulator with
+// line-rate pacing on, at each speed. Prints wall time, the uploading thread's CPU time
+// and the efficiency: the time the bytes need on the wire (10 bits a byte, both
+// directions) divided by the measured time. Figures only, no pass or fail.
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "device_link.h"
+#include "pty_host.h"
+
+namespace {
+
+constexpr size_t IMAGE_BYTES = 65536;
+// Host to unit: header, the image, T. Unit to host: the header's answer, one per block,
+// the final status.
+constexpr double WIRE_BYTES = (4 + IMAGE_BYTES + 1) + (1 + IMAGE_BYTES / 256 + 1);
+
+double CpuSeconds(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+std::vector<uint8_t> MakeImage() {
+    std::vector<uint8_t> image(IMAGE_BYTES);
+    uint8_t sum = 0;
+    for (size_t i = 0; i + 1 < image.size(); ++i) {
+        image[i] = static_cast<uint8_t>(i * 131 + (i >> 9));
+        sum = static_cast<uint8_t>(sum + image[i]);
+    }
+    image.back() = sum;
+    return image;
+}
+
+struct Row {
+    int32_t speed;
+    ResultCode result;
+    bool imageMatches;
+    double wall;
+    double threadCpu;
+    double processCpu;
+};
+
+bool Measure(const std::string& dir, const std::string& imagePath, const std::vector<uint8_t>& image,
+             int32_t speed, Row* row) {
+    UnitConfig config = UnitConfig::Kestrale('U');
+    config.paced = true;
+    const std::string port = dir + "/u";
+    PtyHost host(config, port);
+    std::string error;
+    if (!host.Start(&error)) {
+        std::fprintf(stderr, "cannot start the emulated unit: %s\n", error.c_str());
+        return false;
+    }
+    DeviceLink link;
+    const char* names[] = {port.c_str()};
+    VersionTriple version{};
+    if ((link.DiscoverDevice(nullptr, 0, &version, PortList{names, 1}) & KIND_FLASHABLE_MASK) == 0) {
+        std::fprintf(stderr, "no flashable unit on %s\n", port.c_str());
+        return false;
+    }
+    if (speed != 115200 && (link.ChangeSpeed(CodeOfSpeed(speed)) != RESULT_OK || link.portOpen != 1)) {
+        std::fprintf(stderr, "the unit did not move to %d bit/s\n", speed);
+        return false;
+    }
+    const double cpu0 = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const double process0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const auto wall0 = std::chrono::steady_clock::now();
+    row->result = link.UploadFirmware(imagePath.c_str(), nullptr);
+    row->wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+    row->threadCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu0;
+    row->processCpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - process0;
+    row->speed = speed;
+    row->imageMatches = host.ReceivedImage() == image;
+    // The unit restarts at 115200 after programming: the host follows without a command.
+    link.speedCode = SPEED_115200;
+    link.ClosePort();
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int rounds = argc > 1 ? std::atoi(argv[1]) : 1;
+    if (rounds < 1) rounds = 1;
+    char pattern[] = "/tmp/dubXXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::string dir = pattern;
+    const std::vector<uint8_t> image = MakeImage();
+    const std::string imagePath = dir + "/image.enc";
+    FILE* file = std::fopen(imagePath.c_str(), "wb");
+    if (file == nullptr || std::fwrite(image.data(), 1, image.size(), file) != image.size()) {
+        std::perror(imagePath.c_str());
+        return 1;
+    }
+    std::fclose(file);
+
+    std::printf("Upload of a %zu-byte image, emulator paced at the line rate, %d round(s) per speed\n\n",
+                IMAGE_BYTES, rounds);
+    std::printf("| Speed (bit/s) | Wire time (s) | Wall time (s) | Host thread CPU (s) | Process CPU (s) | Efficiency | Result |\n");
+    std::printf("|---:|---:|---:|---:|---:|---:|---|\n");
+    int failures = 0;
+    for (int32_t speed : {115200, 230400, 460800, 921600}) {
+        for (int round = 0; round < rounds; ++round) {
+            Row row{};
+            if (!Measure(dir, imagePath, image, speed, &row)) {
+                ++failures;
+                continue;
+            }
+            const double wire = WIRE_BYTES * 10 / speed;
+            const bool ok = row.result == RESULT_OK && row.imageMatches;
+            if (!ok) ++failures;
+            std::printf("| %d | %.3f | %.3f | %.3f | %.3f | %.3f | %s |\n", speed, wire, row.wall, row.threadCpu,
+                        row.processCpu, wire / row.wall,
+                        ok ? "ok, image matches" : ("FAILED " + std::to_string(row.result)).c_str());
+            std::fflush(stdout);
+        }
+    }
+    std::printf("\nProcess CPU includes the emulator's own thread, which runs in this process.\n");
+    unlink(imagePath.c_str());
+    rmdir(dir.c_str());
+    return failures == 0 ? 0 : 1;
+}
