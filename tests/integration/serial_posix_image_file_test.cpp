@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,11 @@ struct RefusedImageCase {
     std::string (*make)(const std::string& folder);
     int error;
 };
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const RefusedImageCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class SerialPosixRefusedImage : public SerialPosixImageFile,
                                 public ::testing::WithParamInterface<RefusedImageCase> {};

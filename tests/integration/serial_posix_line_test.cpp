@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <numeric>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@ struct LineCase {
     speed_t termiosSpeed;
     bool twoStopBits;  // as the driver had them before the port was opened
 };
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.speed << (c.twoStopBits ? " bit/s, two stop bits" : " bit/s, one stop bit");
+}
 
 class SerialPosixLineSettings : public ::testing::TestWithParam<LineCase> {};
 
@@ -74,6 +80,11 @@ struct RefusedSettingCase {
     const char* label;
     void (*spoil)(SerialLineSettings&);
 };
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const RefusedSettingCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class SerialPosixRefusedSetting : public ::testing::TestWithParam<RefusedSettingCase> {};
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "serial.h"
@@ -95,6 +96,11 @@ struct RefusedOpenCase {
     int error;
     bool noSuchPort;
 };
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const RefusedOpenCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class SerialPosixRefusedOpen : public ::testing::TestWithParam<RefusedOpenCase> {};
 

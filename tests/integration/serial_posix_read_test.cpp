@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +26,11 @@ struct ReadCase {
     double atLeastMs;
     double belowMs;
 };
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class SerialPosixReadTimeouts : public ::testing::TestWithParam<ReadCase> {};
 
