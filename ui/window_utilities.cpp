@@ -8,12 +8,15 @@
 #include "centering.h"
 #include "path_text.h"
 
-// The 32-bit product must hand the picker the record without the later platform
-// fields: 76 bytes. OPENFILENAME_SIZE_VERSION_400A is that size on every platform (136 on
-// x86_64, where 76 makes the picker fail), so the code uses it; here we check it.
-#if defined(_WIN32) && !defined(_WIN64)
-static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
-              "OPENFILENAME_SIZE_VERSION_400A must be 76 bytes on the 32-bit build");
+// The picker gets the record without the fields later platform versions added:
+// OPENFILENAME_SIZE_VERSION_400A, never a literal (76 on the 32-bit product, 136 on
+// x86_64, where 76 makes the picker fail). The macro is not a constant expression (it
+// casts a null pointer), so the checks spell out its definition.
+constexpr size_t OPEN_FILE_NAME_400_SIZE = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+#if defined(_WIN64)
+static_assert(OPEN_FILE_NAME_400_SIZE == 136);
+#else
+static_assert(OPEN_FILE_NAME_400_SIZE == 76, "the 32-bit picker record must be 76 bytes");
 #endif
 
 namespace {
