@@ -88,21 +88,6 @@ TEST_F(SerialPosixImageFile, SecondOpenIsRefusedWhileTheFirstHoldsIt) {
     ImageFileClose(again);
 }
 
-TEST_F(SerialPosixImageFile, NeverChangesTheFile) {
-    std::vector<uint8_t> bytes = Pattern(300);
-    std::string path = WriteFile("kept.enc", bytes);
-    ImageFileHandle file = ImageFileOpen(path.c_str());
-    ASSERT_NE(file, nullptr);
-    std::vector<uint8_t> got(300);
-    uint32_t received = 0;
-    ASSERT_TRUE(ImageFileRead(file, got.data(), 300, &received));
-    ImageFileClose(file);
-    struct stat status {};
-    ASSERT_EQ(stat(path.c_str(), &status), 0);
-    EXPECT_EQ(status.st_size, 300);
-    EXPECT_EQ(got, bytes);
-}
-
 struct RefusedImageCase {
     const char* label;
     std::string (*make)(const std::string& folder);

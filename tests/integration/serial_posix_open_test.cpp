@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -49,45 +48,6 @@ TEST(SerialPosixOpen, OpenFromAnotherProcessIsRefusedWhileHeld) {
     EXPECT_EQ(OpenInChildProcess(peer.SlavePath()), kChildRefusedBusy);
     SerialClose(held);
     EXPECT_EQ(OpenInChildProcess(peer.SlavePath()), kChildOpened);
-}
-
-TEST(SerialPosixOpen, PortHeldByAnotherProcessIsRefusedHereUntilItLetsGo) {
-    PtyPeer peer;
-    int toParent[2];
-    int toChild[2];
-    ASSERT_EQ(pipe(toParent), 0);
-    ASSERT_EQ(pipe(toChild), 0);
-    pid_t child = fork();
-    if (child == 0) {
-        PortHandle port = SerialOpen(peer.SlavePath());
-        char state = port != nullptr ? 'H' : 'F';
-        (void)!write(toParent[1], &state, 1);
-        (void)!read(toChild[0], &state, 1);  // hold until the parent has tried
-        SerialClose(port);
-        _exit(0);
-    }
-    char state = 0;
-    ASSERT_EQ(read(toParent[0], &state, 1), 1);
-    ASSERT_EQ(state, 'H');
-    EXPECT_EQ(SerialOpen(peer.SlavePath()), nullptr);
-    EXPECT_TRUE(SerialErrorIsBusy(SerialLastError()));
-    (void)!write(toChild[1], "x", 1);
-    int status = 0;
-    waitpid(child, &status, 0);
-    for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
-
-    PortHandle after = SerialOpen(peer.SlavePath());
-    EXPECT_NE(after, nullptr);
-    SerialClose(after);
-}
-
-TEST(SerialPosixOpen, ClosedPortOpensAgainRepeatedly) {
-    PtyPeer peer;
-    for (int round = 0; round < 5; ++round) {
-        PortHandle port = OpenConfigured(peer.SlavePath());
-        ASSERT_NE(port, nullptr) << "round " << round;
-        SerialClose(port);
-    }
 }
 
 struct RefusedOpenCase {

@@ -172,26 +172,4 @@ TEST(SerialPosixWrite, PeerThatNeverReadsEndsTheWriteAtItsTimeoutWithAShortCount
     SerialClose(port);
 }
 
-TEST(SerialPosixTimeouts, AreStoredPerPortAndReadBackUnchanged) {
-    PtyPeer peerA;
-    PtyPeer peerB;
-    PortHandle a = OpenConfigured(peerA.SlavePath(), 115200, SerialTimeouts{25, 0, 300, 0, 110});
-    PortHandle b = OpenConfigured(peerB.SlavePath(), 115200, SerialTimeouts{1, 2, 6000, 4, 5});
-    ASSERT_NE(a, nullptr);
-    ASSERT_NE(b, nullptr);
-    SerialTimeouts got{};
-    ASSERT_TRUE(SerialGetTimeouts(a, &got));
-    EXPECT_EQ(got.readIntervalTimeout, 25u);
-    EXPECT_EQ(got.readTotalTimeoutConstant, 300u);
-    EXPECT_EQ(got.writeTotalTimeoutConstant, 110u);
-    ASSERT_TRUE(SerialGetTimeouts(b, &got));
-    EXPECT_EQ(got.readIntervalTimeout, 1u);
-    EXPECT_EQ(got.readTotalTimeoutMultiplier, 2u);
-    EXPECT_EQ(got.readTotalTimeoutConstant, 6000u);
-    EXPECT_EQ(got.writeTotalTimeoutMultiplier, 4u);
-    EXPECT_EQ(got.writeTotalTimeoutConstant, 5u);
-    SerialClose(a);
-    SerialClose(b);
-}
-
 }  // namespace
