@@ -12,3 +12,12 @@ if(WIN32)
   target_link_libraries(win32_layer_test PRIVATE ${GTEST_TARGETS})
   drusel_add_gtest(win32_layer_test)
 endif()
+
+# The same layer on a real port: the emulator's pseudo-terminal mapped as COM1.
+if(WIN32 AND TARGET sim_bench)
+  add_executable(serial_win32_port_test ${CMAKE_CURRENT_LIST_DIR}/serial_win32_port_test.cpp
+    ${PROJECT_SOURCE_DIR}/device/serial_win32.cpp)
+  target_include_directories(serial_win32_port_test PRIVATE ${PROJECT_SOURCE_DIR}/device)
+  target_link_libraries(serial_win32_port_test PRIVATE sim_bench ${GTEST_TARGETS})
+  drusel_add_gtest(serial_win32_port_test PROPERTIES ENVIRONMENT "DRUSEL_WITH_SIM=1")
+endif()
