@@ -46,13 +46,18 @@ std::string FormatRate(double bytesPerSecond) {
 std::string FormatProgressBar(const ProgressFigures& figures, int barWidth) {
     if (barWidth < 1) barWidth = 1;
     const int filled = figures.Percent() * barWidth / 100;
-    std::string bar = "[" + std::string(static_cast<size_t>(filled), '#') +
-                      std::string(static_cast<size_t>(barWidth - filled), '.') + "]";
+    std::string bar;
+    bar.reserve(static_cast<size_t>(barWidth) + 2);
+    bar.push_back('[');
+    bar.append(static_cast<size_t>(filled), '#');
+    bar.append(static_cast<size_t>(barWidth - filled), '.');
+    bar.push_back(']');
     char text[160];
     std::snprintf(text, sizeof text, "  %u/%u bytes  %3d%%  %s  %s left", figures.bytesDone, figures.bytesTotal,
                   figures.Percent(), FormatRate(figures.BytesPerSecond()).c_str(),
                   FormatDuration(figures.SecondsLeft()).c_str());
-    return bar + text;
+    bar.append(text);
+    return bar;
 }
 
 std::string FormatProgressLine(const ProgressFigures& figures) {

@@ -15,3 +15,10 @@ if(NOT WIN32 AND TARGET drusel-update AND TARGET sim_bench)
   add_dependencies(cli_e2e_tests drusel-update)
   drusel_add_gtest(cli_e2e_tests PROPERTIES TIMEOUT 300)
 endif()
+
+# The Windows build of the tool under wine64 against the Linux emulator mapped as COM ports
+# (needs the linux preset's drusel-sim, as the other wine tests do).
+if(WIN32 AND DRUSEL_REGISTER_TESTS AND TARGET drusel-update AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  add_test(NAME cli_wine COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/cli_wine.sh $<TARGET_FILE:drusel-update>)
+  set_tests_properties(cli_wine PROPERTIES TIMEOUT 300)
+endif()
