@@ -30,7 +30,7 @@ if(WIN32 AND TARGET updater_ui)
   # Windows need a display: one virtual display for the whole executable.
   if(DRUSEL_REGISTER_TESTS)
     add_test(NAME ui_windows_test
-             COMMAND xvfb-run -a ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:ui_windows_test>)
+             COMMAND xvfb-run -a -s "-screen 0 1024x768x24" ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:ui_windows_test>)
     set_tests_properties(ui_windows_test PROPERTIES TIMEOUT 300 LABELS "wine")
   endif()
 endif()
