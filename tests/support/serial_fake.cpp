@@ -407,3 +407,12 @@ void SerialErrorText(uint32_t error, char* text, size_t capacity) {
 
 bool SerialErrorIsNoSuchPort(uint32_t error) { return error == FakeSerial::kNoSuchPortError; }
 bool SerialErrorIsBusy(uint32_t error) { return error == FakeSerial::kBusyError; }
+
+// The platform's image-file layer, linked beside this fake, records its errors through the
+// serial layer's hook; here the fake's own last error takes them.
+#if defined(_WIN32)
+#include <windows.h>
+void RememberLastWin32Error() { lastError = static_cast<uint32_t>(GetLastError()); }
+#else
+void RememberPosixError(int error) { lastError = static_cast<uint32_t>(error); }
+#endif
