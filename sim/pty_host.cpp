@@ -114,6 +114,10 @@ bool PtyHost::Start(std::string* error) {
 }
 
 void PtyHost::Stop() {
+    // Once only: a later call must not remove a link that a new unit (perhaps on the same,
+    // reused pty number) has taken over since.
+    if (stopped_) return;
+    stopped_ = true;
     if (thread_.joinable()) {
         const uint64_t one = 1;
         if (write(stopEvent_, &one, sizeof one) < 0) std::perror("drusel-sim: stop");

@@ -85,6 +85,7 @@ private:
     int timer_ = -1;
     std::thread thread_;
     int64_t startNs_ = 0;
+    bool stopped_ = false;
 
     mutable std::mutex mutex_;  // guards the model, trace and counters below
     std::vector<TraceRecord> trace_;

@@ -151,18 +151,21 @@ std::string FormatFault(const Fault& f) {
     for (const StepName& s : kSteps) {
         if (s.step != f.step) continue;
         out += s.name;
-        if (s.indexed && f.index >= 0) out += ":" + std::to_string(f.index);
+        if (s.indexed && f.index >= 0) out.append(":").append(std::to_string(f.index));
     }
+    // Appended piece by piece throughout: GCC 12 at -O2 misreads "literal" + std::string&&
+    // as an overlapping copy (-Wrestrict).
     switch (f.action) {
         case FaultAction::AnswerByte: {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "0x%02X", f.byte);
-            return out + ":byte:" + hex;
+            char hex[16];
+            std::snprintf(hex, sizeof hex, ":byte:0x%02X", f.byte);
+            out.append(hex);
+            break;
         }
-        case FaultAction::Silence: return out + ":silence";
-        case FaultAction::HangUp: return out + ":hangup";
-        case FaultAction::ShortReply: return out + ":short:" + std::to_string(f.count);
-        case FaultAction::BadChecksum: return out + ":badsum";
+        case FaultAction::Silence: out.append(":silence"); break;
+        case FaultAction::HangUp: out.append(":hangup"); break;
+        case FaultAction::ShortReply: out.append(":short:").append(std::to_string(f.count)); break;
+        case FaultAction::BadChecksum: out.append(":badsum"); break;
     }
     return out;
 }
@@ -244,14 +247,14 @@ std::string FormatUnitConfig(const UnitConfig& config) {
     if (!config.present) return "absent";
     std::string out = "unit version=" + FormatVersion(config.version) +
                       " after=" + FormatVersion(config.versionAfterUpload);
-    if (config.memory.size() != 256) out += " memsize=" + std::to_string(config.memory.size());
+    if (config.memory.size() != 256) out.append(" memsize=").append(std::to_string(config.memory.size()));
     // Runs of non-zero memory, each as one mem= option.
     for (size_t i = 0; i < config.memory.size();) {
         if (config.memory[i] == 0) {
             ++i;
             continue;
         }
-        out += " mem=" + std::to_string(i) + ":";
+        out.append(" mem=").append(std::to_string(i)).append(":");
         for (; i < config.memory.size() && config.memory[i] != 0; ++i) {
             char hex[4];
             std::snprintf(hex, sizeof hex, "%02X", config.memory[i]);
@@ -261,7 +264,7 @@ std::string FormatUnitConfig(const UnitConfig& config) {
     if (config.paced) out += " paced";
     if (config.staysAtFastSpeedAfterUpload) out += " stays-fast";
     if (!config.answers) out += " mute";
-    for (const Fault& f : config.faults) out += " " + FormatFault(f);
+    for (const Fault& f : config.faults) out.append(" ").append(FormatFault(f));
     return out;
 }
 

@@ -4,40 +4,41 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <mutex>
 
-#include "pty_host.h"
+#include "port_set.h"
 #include "sim_bench.h"
 
 namespace {
 
 constexpr int kPorts = 5;
 
-struct LocalBench {
-    std::mutex mutex;
-    std::string dir;
-    std::vector<std::unique_ptr<PtyHost>> hosts;  // null: no port
-
-    LocalBench() : hosts(kPorts) {
-        char pattern[] = "/tmp/dsXXXXXX";
-        if (!mkdtemp(pattern)) {
-            std::perror("SimBench: mkdtemp");
-            std::abort();
-        }
-        dir = pattern;
+std::string MakeShortTempDir() {
+    char pattern[] = "/tmp/dsXXXXXX";
+    if (!mkdtemp(pattern)) {
+        std::perror("SimBench: mkdtemp");
+        std::abort();
     }
+    return pattern;
+}
+
+struct LocalBench {
+    const std::string dir = MakeShortTempDir();
+    PortSet ports{dir, kPorts, {}};
+
     ~LocalBench() {
-        hosts.clear();  // stops every unit and removes its link
+        for (int i = 1; i <= kPorts; ++i) {
+            std::string ignored;
+            ports.Configure(i, UnitConfig::Absent(), &ignored);
+        }
         rmdir(dir.c_str());
     }
 
-    PtyHost* Host(int i) {
-        if (i < 1 || i > kPorts) {
+    std::shared_ptr<PtyHost> Host(int i) const {
+        if (!ports.Valid(i)) {
             std::fprintf(stderr, "SimBench: no port %d (ports are 1..%d)\n", i, kPorts);
             std::abort();
         }
-        return hosts[static_cast<size_t>(i - 1)].get();
+        return ports.Host(i);
     }
 };
 
@@ -56,51 +57,38 @@ SimBench& SimBench::Get() {
 
 int SimBench::PortCount() const { return kPorts; }
 
-std::string SimBench::PortName(int i) const { return Bench().dir + "/p" + std::to_string(i); }
+std::string SimBench::PortName(int i) const { return Bench().ports.PortName(i); }
 
 void SimBench::Configure(int i, const UnitConfig& config) {
-    LocalBench& b = Bench();
-    std::lock_guard<std::mutex> lock(b.mutex);
-    b.Host(i);  // range check
-    auto& slot = b.hosts[static_cast<size_t>(i - 1)];
-    slot.reset();
-    unlink(PortName(i).c_str());
-    if (!config.present) return;
-    auto host = std::make_unique<PtyHost>(config, PortName(i));
+    Bench().Host(i);  // range check
     std::string error;
-    if (!host->Start(&error)) {
-        std::fprintf(stderr, "SimBench: cannot start unit on port %d: %s\n", i, error.c_str());
+    if (!Bench().ports.Configure(i, config, &error)) {
+        std::fprintf(stderr, "SimBench: cannot start the unit on port %d: %s\n", i, error.c_str());
         std::abort();
     }
-    slot = std::move(host);
 }
 
 std::vector<uint8_t> SimBench::HostBytes(int i) {
-    std::lock_guard<std::mutex> lock(Bench().mutex);
-    PtyHost* h = Bench().Host(i);
+    const auto h = Bench().Host(i);
     return h ? h->HostBytes() : std::vector<uint8_t>{};
 }
 
 int SimBench::SpeedCommands(int i) {
-    std::lock_guard<std::mutex> lock(Bench().mutex);
-    PtyHost* h = Bench().Host(i);
+    const auto h = Bench().Host(i);
     return h ? h->Stats().speedCommands : 0;
 }
 
 std::vector<uint8_t> SimBench::ReceivedImage(int i) {
-    std::lock_guard<std::mutex> lock(Bench().mutex);
-    PtyHost* h = Bench().Host(i);
+    const auto h = Bench().Host(i);
     return h ? h->ReceivedImage() : std::vector<uint8_t>{};
 }
 
 int32_t SimBench::UnitSpeed(int i) {
-    std::lock_guard<std::mutex> lock(Bench().mutex);
-    PtyHost* h = Bench().Host(i);
+    const auto h = Bench().Host(i);
     return h ? h->UnitSpeed() : 0;
 }
 
 bool SimBench::PortInUse(int i) {
-    std::lock_guard<std::mutex> lock(Bench().mutex);
-    PtyHost* h = Bench().Host(i);
+    const auto h = Bench().Host(i);
     return h && h->HeldByOthers();
 }
