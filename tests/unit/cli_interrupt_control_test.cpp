@@ -1,0 +1,55 @@
+// What each Ctrl-C press does in each phase of a run.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "interrupt_control.h"
+
+namespace {
+
+struct PressCase {
+    const char* name;
+    InterruptPhase phase;
+    std::vector<InterruptAction> actions;  // one per press
+    bool stopRequested;
+    bool cancelled;
+};
+
+TEST(CliInterruptControl, EachPressInEachPhase) {
+    const PressCase cases[] = {
+        {"free: at once", InterruptPhase::Free, {InterruptAction::ExitNow}, true, false},
+        {"fast speed: after the step", InterruptPhase::Guarded,
+         {InterruptAction::Deferred, InterruptAction::Deferred}, true, false},
+        {"upload, once: only a warning", InterruptPhase::Uploading, {InterruptAction::Warned}, false, false},
+        {"upload, twice: cancel", InterruptPhase::Uploading, {InterruptAction::Warned, InterruptAction::Cancel},
+         true, true},
+        {"upload, three times: still cancel", InterruptPhase::Uploading,
+         {InterruptAction::Warned, InterruptAction::Cancel, InterruptAction::Cancel}, true, true},
+    };
+    for (const PressCase& c : cases) {
+        InterruptControl control;
+        control.SetPhase(c.phase);
+        for (InterruptAction expected : c.actions) EXPECT_EQ(control.OnInterrupt(), expected) << c.name;
+        EXPECT_EQ(control.StopRequested(), c.stopRequested) << c.name;
+        EXPECT_EQ(control.Cancelled(), c.cancelled) << c.name;
+        EXPECT_EQ(control.CancelFlag()->load(), c.cancelled) << c.name;
+    }
+}
+
+TEST(CliInterruptControl, AWarningBeforeTheUploadDoesNotCountTowardsCancelling) {
+    InterruptControl control;
+    control.SetPhase(InterruptPhase::Uploading);
+    EXPECT_EQ(control.OnInterrupt(), InterruptAction::Warned);
+    control.SetPhase(InterruptPhase::Guarded);
+    control.SetPhase(InterruptPhase::Uploading);  // a new upload starts counting again
+    EXPECT_EQ(control.OnInterrupt(), InterruptAction::Warned);
+    EXPECT_FALSE(control.Cancelled());
+}
+
+TEST(CliInterruptControl, TheWarningSaysWhatStoppingCosts) {
+    EXPECT_STREQ(InterruptControl::Message(InterruptAction::Warned),
+                 "Stopping now leaves the unit without firmware. The upload goes on; press Ctrl-C again to stop "
+                 "it anyway.");
+}
+
+}  // namespace
