@@ -193,7 +193,13 @@ int main(int argc, char** argv) {
     image->needs(link);
     ports->needs(dir);
     dir->needs(ports);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // Help is a success; every other parse failure is a usage error, exit status 2.
+        const int helpStatus = app.exit(e);
+        return e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success) ? helpStatus : 2;
+    }
     if (s.link.empty() && s.ports == 0) {
         std::fprintf(stderr, "drusel-sim: give --link PATH or --ports N --dir DIR (see --help)\n");
         return 2;
