@@ -31,7 +31,8 @@ SpeedReturn ReturnTo115200(DeviceLink& link, bool uploadSucceeded) {
             switchAsked = true;
             if (link.ChangeSpeed(SPEED_115200) == RESULT_OK && link.portOpen == 1) {
                 outcome.backAt115200 = true;
-                outcome.account = "The unit went on at " + fast + " after programming and was switched back to 115200 bit/s.";
+                outcome.account =
+                    "The unit went on at " + fast + " after programming and was switched back to 115200 bit/s.";
                 return outcome;
             }
         }
@@ -45,12 +46,14 @@ SpeedReturn ReturnTo115200(DeviceLink& link, bool uploadSucceeded) {
     }
 
     outcome.backAt115200 = AnswersAtBaseSpeed(link);
-    if (outcome.backAt115200)
-        outcome.account = uploadSucceeded ? "The unit restarted at 115200 bit/s after programming."
-                                          : std::string("The unit ") + (switchAsked ? "did not accept the switch back at " + fast + " but " : "") +
-                                                "answers at 115200 bit/s.";
+    if (outcome.backAt115200 && !switchAsked)
+        outcome.account = "The unit restarted at 115200 bit/s after programming.";
+    else if (outcome.backAt115200)
+        outcome.account = "The unit did not accept the switch back at " + fast + " but answers at 115200 bit/s.";
+    else if (switchAsked)
+        outcome.account = "The unit was asked back to 115200 bit/s but answered neither at " + fast +
+                          " nor at 115200 bit/s.";
     else
-        outcome.account = std::string(switchAsked ? "The unit was asked back to 115200 bit/s" : "The unit was not switched back") +
-                          " and answered neither at " + fast + " nor at 115200 bit/s.";
+        outcome.account = "The unit answered neither at " + fast + " nor at 115200 bit/s after programming.";
     return outcome;
 }

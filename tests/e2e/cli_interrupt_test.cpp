@@ -57,3 +57,33 @@ TEST_F(CliE2ETest, TwoCtrlCDuringTheUploadStopItAndAskTheUnitBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CliE2ETest, CtrlCDuringTheScanStopsAtOnce) {
+    for (int i = 1; i <= 4; ++i) bench.Configure(i, UnitConfig::Silent());
+    bench.Configure(5, Unit("kestrale:U"));
+    bool pressed = false;
+    const CliRun run = RunCli(Args(Ports(1, 5), {"--log", "info"}), {}, 120, [&](const std::string& line, pid_t child) {
+        if (!pressed && line == "Quorvantis: Port opened and initialized successfully.") {
+            kill(child, SIGINT);
+            pressed = true;
+        }
+    });
+    ASSERT_TRUE(pressed);
+    EXPECT_EQ(run.exitCode, 7) << run.out << run.err;
+    EXPECT_EQ(run.out.find("Unit:"), std::string::npos) << "the scan must not reach the unit on port 5";
+    EXPECT_TRUE(bench.HostBytes(5).empty());
+    EXPECT_FALSE(bench.PortInUse(1));
+}
+
+TEST_F(CliE2ETest, LogPutsTheLinkDiagnosticLinesOnStderr) {
+    bench.Configure(1, Unit("kestrale:U"));
+    const CliRun run = RunCli(Args(Ports(1, 1), {"--log", "--quiet", "info"}));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("Quorvantis: Port opened and initialized successfully."), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Quorvantis: COM Port closed."), std::string::npos) << run.err;
+}
+
+}  // namespace

@@ -19,7 +19,8 @@ std::vector<std::string> CliRun::OutLines() const {
     return lines;
 }
 
-CliRun RunCli(const std::vector<std::string>& args, const CliLineCallback& onStdoutLine, int limitSeconds) {
+CliRun RunCli(const std::vector<std::string>& args, const CliLineCallback& onStdoutLine, int limitSeconds,
+              const CliLineCallback& onStderrLine) {
     CliRun run;
     int outPipe[2];
     int errPipe[2];
@@ -42,7 +43,7 @@ CliRun RunCli(const std::vector<std::string>& args, const CliLineCallback& onStd
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    size_t lineStart = 0;
+    size_t lineStart[2] = {0, 0};
     int open = 2;
     while (open > 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -64,11 +65,12 @@ CliRun RunCli(const std::vector<std::string>& args, const CliLineCallback& onStd
             }
             std::string& sink = k == 0 ? run.out : run.err;
             sink.append(buffer, static_cast<size_t>(n));
-            if (k == 0 && onStdoutLine) {
+            const CliLineCallback& onLine = k == 0 ? onStdoutLine : onStderrLine;
+            if (onLine) {
                 size_t end;
-                while ((end = run.out.find('\n', lineStart)) != std::string::npos) {
-                    onStdoutLine(run.out.substr(lineStart, end - lineStart), child);
-                    lineStart = end + 1;
+                while ((end = sink.find('\n', lineStart[k])) != std::string::npos) {
+                    onLine(sink.substr(lineStart[k], end - lineStart[k]), child);
+                    lineStart[k] = end + 1;
                 }
             }
         }

@@ -23,7 +23,7 @@ using CliLineCallback = std::function<void(const std::string& line, pid_t child)
 
 // Runs the tool with args; a generous limit only catches hangs.
 CliRun RunCli(const std::vector<std::string>& args, const CliLineCallback& onStdoutLine = {},
-              int limitSeconds = 120);
+              int limitSeconds = 120, const CliLineCallback& onStderrLine = {});
 
 // The path of the drusel-update program under test.
 const char* CliProgramPath();
