@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 
 #include "discovery_upload_bench.h"
 
@@ -90,6 +91,9 @@ struct IdentityCase {
     int32_t modelCode;
     int32_t protocolFlags;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const IdentityCase& c, std::ostream* os) { *os << c.name; }
 
 const IdentityCase kIdentities[] = {
     {"TamberlinI", '1', 0, 0, 0x08, "Tamberlin I v7.3.1", 8, 1},

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstddef>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,8 @@ std::string Describe(const WireAnswer& w) {
     const char* action = w.action == FaultAction::AnswerByte ? "byte" : w.action == FaultAction::Silence ? "silence" : "hangup";
     return std::string(step) + " " + action + " " + std::to_string(w.byte);
 }
+
+void PrintTo(const WireAnswer& w, std::ostream* os) { *os << Describe(w); }
 
 class UploadAnswerOnPort : public UploadOnPort, public ::testing::WithParamInterface<WireAnswer> {};
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "device_link.h"
@@ -15,6 +16,9 @@ struct DescribeCase {
     const char* before;    // the buffer's text before the call
     const char* expected;  // the buffer's text after it
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const DescribeCase& c, std::ostream* os) { *os << c.name; }
 
 const VersionTriple kVersion{1, 5, 'A'};
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -178,6 +179,9 @@ struct IdentityCase {
     int32_t modelCode;
     int32_t protocolFlags;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const IdentityCase& c, std::ostream* os) { *os << c.name; }
 
 const IdentityCase kIdentities[] = {
     {"TamberlinI", '1', 0, 0, 0x08, "Tamberlin I v7.3.1", 8, 1},

@@ -3,6 +3,7 @@
 // closed on every path.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 #include "device_link.h"
@@ -18,6 +19,9 @@ struct FileFaultCase {
     ResultCode expected;
     int reads;  // file reads the upload must have made
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const FileFaultCase& c, std::ostream* os) { *os << c.name; }
 
 const FileFaultCase kFileFaults[] = {
     {"OpenFails", [](FakeImageFile& f) { f.openFails = true; }, RESULT_FAILED, 0},

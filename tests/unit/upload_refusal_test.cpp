@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct RefusalCase {
     std::function<const char*(UploadTestFiles&, std::string&)> image;
     ResultCode expected;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 
 const char* ValidImage(UploadTestFiles& files, std::string& path) {
     path = files.Write("good.enc", MakeValidImage(300));

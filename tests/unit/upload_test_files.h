@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,9 @@ class UploadTestFiles {
 public:
     UploadTestFiles() {
         static std::atomic<int> serial{0};
-        auto stamp = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+        // Tests run in parallel processes: a clock stamp and a random word keep folders apart.
+        auto stamp = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+                     std::to_string(std::random_device{}());
         folder_ = std::filesystem::temp_directory_path() /
                   ("drusel-upload-" + stamp + "-" + std::to_string(serial++));
         std::filesystem::create_directories(folder_);
