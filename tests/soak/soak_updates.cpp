@@ -1,0 +1,197 @@
+// The fault soak: N firmware updates in a row against an emulated unit on a pseudo-terminal,
+// through the real serial layer, each with a random fault plan drawn from seed + index.
+//
+//   soak_updates [--updates N] [--seed S] [--first I] [--silence-percent P]
+//
+// After every update: the upload's result is the one the oracle computes from the plan;
+// success only when the unit's final status means success, and then the unit holds the
+// image byte for byte; the port is released; the process holds no more descriptors than
+// before the update. At the end the resident size must not have grown past a small
+// allowance. Prints the counts and every lost update with the seed that replays it
+// (--seed S --first I --updates 1). Exit status 0 only when nothing was lost.
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "device_link.h"
+#include "fault_plan.h"
+#include "process_usage.h"
+#include "sim_bench.h"
+
+namespace {
+
+constexpr uint64_t kResidentGrowthAllowanceKiB = 8 * 1024;
+constexpr int kWarmUpUpdates = 10;
+
+struct Options {
+    int updates = 100;
+    uint64_t seed = 20261209;
+    int first = 0;
+    int silencePercent = 2;
+};
+
+bool ParseOptions(int argc, char** argv, Options* options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc) return false;
+        const char* value = argv[++i];
+        char* end = nullptr;
+        const unsigned long long number = std::strtoull(value, &end, 10);
+        if (end == value || *end != '\0') return false;
+        if (arg == "--updates") options->updates = static_cast<int>(number);
+        else if (arg == "--seed") options->seed = number;
+        else if (arg == "--first") options->first = static_cast<int>(number);
+        else if (arg == "--silence-percent" && number <= 100) options->silencePercent = static_cast<int>(number);
+        else return false;
+    }
+    return options->updates > 0;
+}
+
+const char* ResultName(ResultCode code) {
+    switch (code) {
+    case RESULT_OK: return "RESULT_OK";
+    case RESULT_FAILED: return "RESULT_FAILED";
+    case RESULT_NOT_OPEN: return "RESULT_NOT_OPEN";
+    case RESULT_REFUSED: return "RESULT_REFUSED";
+    case RESULT_WRITE_FAILED: return "RESULT_WRITE_FAILED";
+    case RESULT_READ_FAILED: return "RESULT_READ_FAILED";
+    case RESULT_BAD_RESPONSE: return "RESULT_BAD_RESPONSE";
+    case RESULT_DEVICE_ERROR: return "RESULT_DEVICE_ERROR";
+    case RESULT_EXT_CHECKSUM: return "RESULT_EXT_CHECKSUM";
+    case RESULT_BUFFERING_FAILED: return "RESULT_BUFFERING_FAILED";
+    case RESULT_INT_CHECKSUM: return "RESULT_INT_CHECKSUM";
+    case RESULT_BAD_IMAGE: return "RESULT_BAD_IMAGE";
+    case RESULT_FLASH_FAILED: return "RESULT_FLASH_FAILED";
+    case RESULT_SHORT_READ: return "RESULT_SHORT_READ";
+    case RESULT_BAD_ARGUMENT: return "RESULT_BAD_ARGUMENT";
+    default: return "unknown code";
+    }
+}
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+struct Counts {
+    int updates = 0;
+    std::array<int, static_cast<size_t>(FaultKind::Count)> faults{};
+    std::map<ResultCode, int> results;
+    int unitsNotFound = 0;
+    int lost = 0;
+};
+
+// Runs one planned update; returns the reasons it was lost (none: it ended as it must).
+std::vector<std::string> RunUpdate(const PlannedUpdate& plan, const std::string& imagePath, Counts* counts) {
+    std::vector<std::string> wrong;
+    SimBench& bench = SimBench::Get();
+    bench.Configure(1, plan.unit);
+    const std::vector<uint8_t> image = MakeValidImage(plan.imageSize, static_cast<uint32_t>(plan.seed));
+    if (!WriteFile(imagePath, image)) return {"cannot write the image file " + imagePath};
+    const int descriptorsBefore = OpenDescriptorCount();
+
+    const std::string port = bench.PortName(1);
+    const char* names[] = {port.c_str()};
+    ResultCode result = RESULT_OK;
+    {
+        DeviceLink link;
+        VersionTriple version{};
+        const DeviceKind kind = link.DiscoverDevice(nullptr, 0, &version, PortList{names, 1});
+        const bool wantFlashable = plan.unitIdentifies && plan.unitTakesFirmware;
+        if (((kind & KIND_FLASHABLE_MASK) != 0) != wantFlashable)
+            wrong.push_back("discovery gave kind " + std::to_string(kind));
+        if (kind == 0) ++counts->unitsNotFound;
+
+        result = link.UploadFirmware(imagePath.c_str(), nullptr);
+        const ResultCode want = wantFlashable ? ExpectedUpload(plan.upload).result : RESULT_REFUSED;
+        if (result != want)
+            wrong.push_back(std::string("upload gave ") + ResultName(result) + ", the oracle " + ResultName(want));
+        if (result == RESULT_OK) {
+            if (!FinalStatusMeansSuccess(plan.finalStatus))
+                wrong.push_back("success reported after the failing final status " + std::to_string(plan.finalStatus));
+            if (bench.ReceivedImage(1) != image) wrong.push_back("success reported, but the unit holds another image");
+        }
+        if (link.idle != 1) wrong.push_back("idle is not 1 after the upload");
+        link.ClosePort();
+        if (link.portHandle != nullptr || link.portOpen != 0) wrong.push_back("the link still holds the port");
+    }
+    if (bench.PortInUse(1)) wrong.push_back("the port is still open after the link let it go");
+    const int descriptorsAfter = OpenDescriptorCount();
+    if (descriptorsAfter > descriptorsBefore)
+        wrong.push_back("descriptors grew from " + std::to_string(descriptorsBefore) + " to " +
+                        std::to_string(descriptorsAfter));
+    ++counts->results[result];
+    return wrong;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr, "usage: soak_updates [--updates N] [--seed S] [--first I] [--silence-percent P]\n");
+        return 2;
+    }
+    char folder[] = "/tmp/drusel-soak-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        std::perror("soak_updates: mkdtemp");
+        return 1;
+    }
+    const std::string imagePath = std::string(folder) + "/image.enc";
+    std::printf("fault soak: %d updates, seed %llu, first %d, silence %d%% of upload faults\n", options.updates,
+                static_cast<unsigned long long>(options.seed), options.first, options.silencePercent);
+    std::fflush(stdout);
+
+    Counts counts;
+    uint64_t residentAfterWarmUp = 0;
+    for (int i = options.first; i < options.first + options.updates; ++i) {
+        const PlannedUpdate plan = PlanUpdate(options.seed + static_cast<uint64_t>(i), options.silencePercent);
+        for (FaultKind kind : plan.kinds) ++counts.faults[static_cast<size_t>(kind)];
+        const std::vector<std::string> wrong = RunUpdate(plan, imagePath, &counts);
+        ++counts.updates;
+        if (!wrong.empty()) {
+            ++counts.lost;
+            std::printf("LOST update %d (replay: --seed %llu --first %d --updates 1): %s\n", i,
+                        static_cast<unsigned long long>(options.seed), i, plan.Describe().c_str());
+            for (const std::string& why : wrong) std::printf("    %s\n", why.c_str());
+        }
+        if (counts.updates == kWarmUpUpdates) residentAfterWarmUp = ResidentKiB();
+        if (counts.updates % 50 == 0) {
+            std::printf("  %d updates, %d lost, %d descriptors, resident %llu KiB\n", counts.updates, counts.lost,
+                        OpenDescriptorCount(), static_cast<unsigned long long>(ResidentKiB()));
+            std::fflush(stdout);
+        }
+    }
+    unlink(imagePath.c_str());
+    rmdir(folder);
+
+    const uint64_t residentAtEnd = ResidentKiB();
+    std::printf("updates run: %d\n", counts.updates);
+    std::printf("faults injected:\n");
+    for (size_t k = 0; k < counts.faults.size(); ++k)
+        std::printf("  %-22s %d\n", FaultKindName(static_cast<FaultKind>(k)), counts.faults[k]);
+    std::printf("results:\n");
+    for (const auto& [code, n] : counts.results) std::printf("  %-24s %d\n", ResultName(code), n);
+    std::printf("units not found by discovery: %d\n", counts.unitsNotFound);
+    std::printf("descriptors at the end: %d\n", OpenDescriptorCount());
+    if (residentAfterWarmUp != 0) {
+        std::printf("resident size: %llu KiB after %d updates, %llu KiB at the end\n",
+                    static_cast<unsigned long long>(residentAfterWarmUp), kWarmUpUpdates,
+                    static_cast<unsigned long long>(residentAtEnd));
+        if (residentAtEnd > residentAfterWarmUp + kResidentGrowthAllowanceKiB) {
+            std::printf("LOST: the resident size grew by more than %llu KiB\n",
+                        static_cast<unsigned long long>(kResidentGrowthAllowanceKiB));
+            ++counts.lost;
+        }
+    }
+    std::printf("lost: %d\n", counts.lost);
+    return counts.lost == 0 ? 0 : 1;
+}
