@@ -27,30 +27,6 @@ void ExpectSame(const UnitConfig& a, const UnitConfig& b, const std::string& wha
     for (size_t i = 0; i < a.faults.size(); ++i) EXPECT_TRUE(SameFault(a.faults[i], b.faults[i])) << what;
 }
 
-TEST(SimUnitConfig, PresetsCarryTheModelAndAttachmentLetters) {
-    struct Case {
-        UnitConfig unit;
-        char letter;
-        uint8_t address1;
-        uint8_t address4;
-    };
-    const Case cases[] = {
-        {UnitConfig::Kestrale('U'), 'A', 'A', 'U'},   {UnitConfig::Kestrale('S'), 'A', 'A', 'S'},
-        {UnitConfig::GristPell(), 'F', 'F', 0},       {UnitConfig::TamberlinI(), '1', '1', 0},
-        {UnitConfig::TamberlinII(), '2', '2', 0},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.unit.version.letter, c.letter);
-        EXPECT_EQ(c.unit.memory.at(1), c.address1);
-        EXPECT_EQ(c.unit.memory.at(4), c.address4);
-        EXPECT_TRUE(c.unit.present && c.unit.answers);
-        EXPECT_EQ(c.unit.versionAfterUpload.minor, c.unit.version.minor + 1);
-    }
-    EXPECT_FALSE(UnitConfig::Absent().present);
-    EXPECT_TRUE(UnitConfig::Silent().present);
-    EXPECT_FALSE(UnitConfig::Silent().answers);
-}
-
 TEST(SimUnitConfig, ParsesTheDocumentedForms) {
     UnitConfig c;
     std::string error;
