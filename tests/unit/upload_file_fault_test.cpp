@@ -58,6 +58,7 @@ TEST_P(UploadFileFaultTest, IsRefusedBeforeTheTransfer) {
 
     DeviceLink link;
     ASSERT_EQ(link.OpenPort("COM1", 115200), RESULT_OK);
+    ASSERT_EQ(link.SetReadTimeout(1234), RESULT_OK);  // so that the restore to 300 ms shows
     link.protocolFlags = 2;
     fake.ClearCalls();
 
