@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
                 FUZZ_REQUIRE(request[at] == ((address >> 8) & 0xFF) && request[at + 1] == (address & 0xFF));
                 FUZZ_REQUIRE(request.back() == AdditiveChecksum(request.data(), static_cast<int32_t>(request.size() - 1)));
             }
-            if (result == RESULT_OK && !PurgeFailed()) {
+            if (result == RESULT_OK && !PurgeFailed()) {  // else stale input may stand in for the reply
                 FUZZ_REQUIRE(wire.Answers().size() == answersBefore + 1);
                 const std::vector<uint8_t>& answer = wire.Answers().back();
                 const size_t n = static_cast<size_t>(count);
