@@ -350,13 +350,13 @@ void PtyHost::FlushDue(int64_t nowNs) {
 }
 
 void PtyHost::ArmTimer() {
-    itimerspec spec {};
+    itimerspec when {};
     if (pendingHead_ < pending_.size()) {
         const int64_t deadline = std::max<int64_t>(pending_[pendingHead_].deadlineNs, 1);
-        spec.it_value.tv_sec = deadline / 1000000000;
-        spec.it_value.tv_nsec = deadline % 1000000000;
+        when.it_value.tv_sec = deadline / 1000000000;
+        when.it_value.tv_nsec = deadline % 1000000000;
     }
-    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr);
+    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &when, nullptr);
 }
 
 void PtyHost::HangUpLine() {
