@@ -24,7 +24,13 @@ int ParseCommandLine(int argc, char** argv, CliOptions* options) {
                  "images and flashes them.",
                  "drusel-update"};
     app.set_version_flag("--version", std::string("drusel-update ") + DRUSEL_VERSION_TEXT);
-    app.footer(ExitCodeHelpText());
+    app.footer(std::string("Examples:\n"
+                           "  drusel-update list\n"
+                           "  drusel-update --port /dev/ttyUSB0 info\n"
+                           "  drusel-update check firmware.enc\n"
+                           "  drusel-update --speed 921600 flash firmware.enc\n"
+                           "  drusel-update --json --port COM3 flash --dry-run firmware.enc\n\n") +
+               ExitCodeHelpText());
     app.require_subcommand(1);
     app.fallthrough();
 

@@ -49,28 +49,25 @@ void ProgressView::OnEvent(ProgressEvent event, int32_t value, std::chrono::stea
         // before the image check passed brings only a closing reset, with no range.
         if (!ranged_ || finished_) return;
         if (++positionResets_ == 1) {
-            Show(Figures(now), false);
+            Show(Figures(now), false, now);
             return;
         }
         finished_ = true;
-        Show(Figures(now), true);
+        Show(Figures(now), true, now);
         return;
     case ProgressEvent::StepIt:
         ++steps_;
-        Show(Figures(now), false);
+        Show(Figures(now), false, now);
         return;
     }
 }
 
-void ProgressView::Show(const ProgressFigures& figures, bool last) {
+void ProgressView::Show(const ProgressFigures& figures, bool last, std::chrono::steady_clock::time_point now) {
     const int percent = figures.Percent();
     switch (style_) {
     case ProgressStyle::None:
         return;
     case ProgressStyle::Bar: {
-        const auto now = std::chrono::steady_clock::time_point(start_) +
-                         std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                             std::chrono::duration<double>(figures.elapsedSeconds));
         if (!last && barDrawn_ && now - lastDrawn_ < BAR_REDRAW_INTERVAL && percent != 100) return;
         lastDrawn_ = now;
         barDrawn_ = true;

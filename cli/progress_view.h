@@ -30,7 +30,7 @@ public:
 private:
     static void Notify(void* context, ProgressEvent event, int32_t value);
     ProgressFigures Figures(std::chrono::steady_clock::time_point now) const;
-    void Show(const ProgressFigures& figures, bool last);
+    void Show(const ProgressFigures& figures, bool last, std::chrono::steady_clock::time_point now);
 
     ProgressStyle style_;
     uint32_t imageBytes_;
