@@ -11,6 +11,8 @@
 //   text ID                        the text of a dialog control (WM_GETTEXT)
 //   wait-text ID TIMEOUT TEXT      wait until that text equals TEXT
 //   set-text ID TEXT               WM_SETTEXT to a control (TEXT may be empty)
+//   caret-end ID                   put an edit control's caret after its last character
+//                                  (a long path then shows its file name)
 //   style ID                       the control's window style, in hex
 //   enabled ID                     1 or 0
 //   wait-enabled ID 0|1 TIMEOUT    wait for that enabled state
@@ -30,6 +32,8 @@
 //   wait-popup-gone TIMEOUT        wait until that window is gone
 //   sync TIMEOUT                   wait until the dialog's thread has handled every message
 //                                  posted to it so far
+//   windows                        every top-level window of the program, one a line
+//                                  ("CLASS visible=V enabled=E CAPTION"), for diagnosis
 //   exists                         1 while the dialog window exists, else 0
 //   wait-gone TIMEOUT              wait until the dialog window is destroyed
 #include <windows.h>
@@ -150,6 +154,17 @@ DWORD ProcessOf(HWND window) {
     return pid;
 }
 
+struct TopLevel {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM context) {
+    TopLevel* all = reinterpret_cast<TopLevel*>(context);
+    if (ProcessOf(window) == all->pid) all->found.push_back(window);
+    return TRUE;
+}
+
 struct Popups {
     DWORD pid;
     HWND exclude;
@@ -183,6 +198,7 @@ public:
         if (name == "text") return Text(rest);
         if (name == "wait-text") return WaitText(rest);
         if (name == "set-text") return SetText(dialog_, rest);
+        if (name == "caret-end") return CaretEnd(rest);
         if (name == "style") return Style(rest);
         if (name == "enabled") return Enabled(rest);
         if (name == "wait-enabled") return WaitEnabled(rest);
@@ -200,6 +216,7 @@ public:
         if (name == "popup-click") return Click(popup_, rest);
         if (name == "wait-popup-gone") return WaitPopupGone(rest);
         if (name == "sync") return Sync(rest);
+        if (name == "windows") return Windows();
         if (name == "exists") return Ok(IsWindow(dialog_) ? "1" : "0");
         if (name == "wait-gone") return WaitGone(rest);
         return Fail("unknown command: " + name);
@@ -222,6 +239,8 @@ private:
         if (!seen) return Fail("no visible dialog captioned \"" + std::string(kCaption) + "\"");
         dialog_ = found;
         pid_ = ProcessOf(found);
+        popup_ = nullptr;
+        messageBox_ = nullptr;
         return Ok(std::to_string(pid_));
     }
 
@@ -260,6 +279,18 @@ private:
         DWORD_PTR result = 0;
         if (!SendWithTimeout(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), &result)) {
             return Fail("WM_SETTEXT did not answer");
+        }
+        return Ok();
+    }
+
+    Reply CaretEnd(std::string rest) {
+        HWND control = nullptr;
+        if (!Control(&rest, &control)) return Fail("no such control");
+        DWORD_PTR length = 0;
+        if (!SendWithTimeout(control, WM_GETTEXTLENGTH, 0, 0, &length) ||
+            !SendWithTimeout(control, EM_SETSEL, length, static_cast<LPARAM>(length), nullptr) ||
+            !SendWithTimeout(control, EM_SCROLLCARET, 0, 0, nullptr)) {
+            return Fail("the edit control did not answer");
         }
         return Ok();
     }
@@ -447,6 +478,25 @@ private:
         });
         SendWithTimeout(edit, EM_SETLIMITTEXT, limit, 0, nullptr);
         return handled ? Ok() : Fail("the dialog did not handle its posted messages in time");
+    }
+
+    Reply Windows() {
+        TopLevel all{pid_, {}};
+        EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&all));
+        std::string lines;
+        for (HWND window : all.found) {
+            std::string caption;
+            char text[64] = {};
+            GetWindowTextA(window, text, sizeof text);  // our own cache of the caption: never blocks
+            caption = text;
+            lines += ClassOf(window) + " visible=" + (IsWindowVisible(window) ? "1" : "0") +
+                     " enabled=" + (IsWindowEnabled(window) ? "1" : "0") + " " + caption;
+            std::string message;
+            HWND messageText = GetDlgItem(window, kMessageTextId);
+            if (messageText != nullptr && ReadText(messageText, &message)) lines += ": " + message;
+            lines += "\n";
+        }
+        return Ok(Escape(lines));
     }
 
     Reply WaitGone(std::string rest) {

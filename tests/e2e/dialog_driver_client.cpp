@@ -52,6 +52,7 @@ DriverReply DialogDriverClient::Call(const std::string& command, int replyTimeou
     if (!WriteAll(process_.StdinFd(), command + "\n")) return {false, "cannot write to the driver", ""};
     std::string line;
     if (!ReadLine(&line, replyTimeoutMs)) {
+        process_.Kill();
         return {false, "no answer from the driver to \"" + command + "\" within " + std::to_string(replyTimeoutMs) +
                            " ms",
                 ""};

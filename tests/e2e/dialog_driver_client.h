@@ -16,8 +16,10 @@ struct DriverReply {
 class DialogDriverClient {
 public:
     bool Start(WineSession& session, std::string* error);
-    // Sends one command and waits for its answer line (at most replyTimeoutMs).
-    DriverReply Call(const std::string& command, int replyTimeoutMs = 60000);
+    bool Running() const { return process_.Running(); }
+    // Sends one command and waits for its answer line (at most replyTimeoutMs). A driver
+    // that does not answer in time is ended: a late answer must not be taken for the next.
+    DriverReply Call(const std::string& command, int replyTimeoutMs = 120000);
     // Closes the driver's stdin and waits for it to end.
     void Stop();
 

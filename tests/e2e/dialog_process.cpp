@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,7 +39,11 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 }
 
 // In the child after fork: only async-signal-safe calls until exec.
-[[noreturn]] void ExecChild(char** argv, char** envp, int stdinFd, int stdoutFd, int stderrFd, const char* cwd) {
+[[noreturn]] void ExecChild(char** argv, char** envp, int stdinFd, int stdoutFd, int stderrFd, const char* cwd,
+                            pid_t parent) {
+    // A runner that dies (a CTest time-out) must not leave a display or a dialog behind.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(125);
     if (stdinFd >= 0) dup2(stdinFd, STDIN_FILENO);
     if (stdoutFd >= 0) dup2(stdoutFd, STDOUT_FILENO);
     if (stderrFd >= 0) dup2(stderrFd, STDERR_FILENO);
@@ -105,10 +110,11 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& op
     std::vector<char*> argPointers = Pointers(args), envPointers = Pointers(env);
     const char* cwd = options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str();
 
+    const pid_t parent = getpid();
     pid_t pid = fork();
     if (pid == 0) {
         ExecChild(argPointers.data(), envPointers.data(), toChild[0], options.pipeStdout ? fromChild[1] : outFile,
-                  errFile, cwd);
+                  errFile, cwd, parent);
     }
     for (int fd : {toChild[0], fromChild[1], outFile, errFile}) {
         if (fd >= 0) close(fd);

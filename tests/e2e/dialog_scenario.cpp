@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,7 @@ std::string EnvOr(const char* name, const std::string& fallback) {
 class WineEnvironment : public ::testing::Environment {
 public:
     static WineSession* session;
+    static DialogDriverClient* driver;
     static std::string skipReason;
 
     void SetUp() override {
@@ -51,18 +53,23 @@ public:
             return;
         }
         session = owned_.get();
+        driver = &driver_;
     }
 
     void TearDown() override {
+        driver_.Stop();
+        driver = nullptr;
         session = nullptr;
         owned_.reset();
     }
 
 private:
     std::unique_ptr<WineSession> owned_;
+    DialogDriverClient driver_;
 };
 
 WineSession* WineEnvironment::session = nullptr;
+DialogDriverClient* WineEnvironment::driver = nullptr;
 std::string WineEnvironment::skipReason;
 
 [[maybe_unused]] ::testing::Environment* const kWineEnvironment =
@@ -103,6 +110,7 @@ std::vector<uint8_t> ValidImage(size_t size, uint32_t seed) {
 void DialogScenario::SetUp() {
     if (!WineEnvironment::skipReason.empty()) GTEST_SKIP() << WineEnvironment::skipReason;
     session_ = WineEnvironment::session;
+    driver_ = WineEnvironment::driver;
     ASSERT_NE(session_, nullptr) << "the wine session did not start";
     std::error_code ignored;
     fs::remove_all(ScenarioDir(), ignored);
@@ -111,7 +119,15 @@ void DialogScenario::SetUp() {
 
 void DialogScenario::TearDown() {
     if (session_ == nullptr) return;
-    driver_.Stop();
+    if (HasFailure() && program_.Running()) {
+        // What was on the screen when the scenario failed, for whoever reads the log.
+        std::string name = fs::path(ScenarioDir()).filename().string();
+        std::string path = session_->Paths().workDir + "/screenshots/failed-" + name + ".png";
+        std::string error;
+        if (session_->Screenshot(path, &error)) std::printf("screen at the failure: %s\n", path.c_str());
+        DriverReply windows = driver_->Call("windows", 20000);
+        std::printf("windows of the program at the failure:\n%s\n", windows.value.c_str());
+    }
     if (program_.Running()) {
         // A scenario that failed half-way leaves the dialog up; it must not stay.
         program_.Kill();
@@ -148,26 +164,26 @@ void DialogScenario::PlaceUnits(const std::map<int, UnitConfig>& units) {
     if (!session_->StartProgram(&program_, "DruselUpdater.exe", {}, /*pipes=*/false, &error)) {
         return ::testing::AssertionFailure() << "cannot start DruselUpdater.exe: " << error;
     }
-    if (!driver_.Start(*session_, &error)) {
+    if (!driver_->Running() && !driver_->Start(*session_, &error)) {
         return ::testing::AssertionFailure() << "cannot start dialog_driver.exe: " << error;
     }
     return Drive("attach " + std::to_string(kDialogAppearsMs));
 }
 
 ::testing::AssertionResult DialogScenario::Drive(const std::string& command, std::string* value) {
-    DriverReply reply = driver_.Call(command);
+    DriverReply reply = driver_->Call(command);
     if (!reply.ok) return ::testing::AssertionFailure() << reply.value;
     if (value != nullptr) *value = reply.value;
     return ::testing::AssertionSuccess();
 }
 
 std::string DialogScenario::Text(int id) {
-    DriverReply reply = driver_.Call("text " + std::to_string(id));
+    DriverReply reply = driver_->Call("text " + std::to_string(id));
     return reply.ok ? reply.value : "<driver: " + reply.value + ">";
 }
 
 std::string DialogScenario::Enabled(int id) {
-    DriverReply reply = driver_.Call("enabled " + std::to_string(id));
+    DriverReply reply = driver_->Call("enabled " + std::to_string(id));
     return reply.ok ? reply.value : "<driver: " + reply.value + ">";
 }
 
@@ -176,7 +192,7 @@ std::string DialogScenario::Enabled(int id) {
 }
 
 ::testing::AssertionResult DialogScenario::WaitMessageBox(MessageBoxSeen* seen, int timeoutMs) {
-    DriverReply reply = driver_.Call("wait-msgbox " + std::to_string(timeoutMs), timeoutMs + 30000);
+    DriverReply reply = driver_->Call("wait-msgbox " + std::to_string(timeoutMs), timeoutMs + 30000);
     if (!reply.ok) return ::testing::AssertionFailure() << reply.value;
     size_t tab = reply.raw.find('\t');
     if (tab == std::string::npos) return ::testing::AssertionFailure() << "malformed answer: " << reply.raw;

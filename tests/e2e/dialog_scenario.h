@@ -80,5 +80,7 @@ protected:
 
     WineSession* session_ = nullptr;
     ChildProcess program_;
-    DialogDriverClient driver_;
+    // One driver for the whole run (a wine start saved per scenario); `attach` points it
+    // at each new dialog.
+    DialogDriverClient* driver_ = nullptr;
 };

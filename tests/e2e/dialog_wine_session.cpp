@@ -88,7 +88,16 @@ bool WineSession::Start(std::string* error) {
     }
     display_ = ":" + number;
 
-    // The first call creates the prefix (under wine-run's lock) and starts the server.
+    // Our own server first, one that ends a minute after its last program: should this
+    // runner be killed, no wine process outlives it for long. wine-run then finds it
+    // running, creates the prefix on first use (under its lock) and uses it.
+    std::string server = FindProgram({"/usr/bin/wineserver", "/usr/lib/wine/wineserver"});
+    if (server.empty()) {
+        *error = "wineserver not found (script/bootstrap installs wine)";
+        return false;
+    }
+    fs::create_directories(Prefix(), ignored);
+    if (RunToEnd({server, "-p60"}, WineOptions(), kServerStopMs, error) < 0) return false;
     ChildProcess::Options wine = WineOptions();
     wine.stdoutFile = LogFile();
     int code = RunToEnd({paths_.wineRun, "cmd", "/c", "exit"}, wine, kPrefixReadyMs, error);
