@@ -23,6 +23,19 @@ constexpr HangUpSeenAs kHangUp = HangUpSeenAs::Silence;
 constexpr HangUpSeenAs kHangUp = HangUpSeenAs::ReadFailure;
 #endif
 
+// One step of the answer table on the wire.
+struct WireAnswer {
+    FaultStep step;
+    FaultAction action;
+    uint8_t byte;
+};
+
+std::string Describe(const WireAnswer& w) {
+    const char* step = w.step == FaultStep::UploadHeader ? "header" : w.step == FaultStep::UploadBlock ? "block" : "final";
+    const char* action = w.action == FaultAction::AnswerByte ? "byte" : w.action == FaultAction::Silence ? "silence" : "hangup";
+    return std::string(step) + " " + action + " " + std::to_string(w.byte);
+}
+
 class UploadOnPort : public BenchTest {
 protected:
     // Puts the unit on the first port and finds it, so the upload runs as the programs run it.
@@ -31,6 +44,9 @@ protected:
         VersionTriple version{};
         ASSERT_NE(link.DiscoverDevice(nullptr, 0, &version, Ports()) & KIND_FLASHABLE_MASK, 0);
     }
+
+    // Plays one answer on the wire and checks the upload against the oracle.
+    void PlayAnswer(const WireAnswer& w);
 
     UploadTestFiles files;
     ProgressRecorder progress;
@@ -71,28 +87,12 @@ TEST_F(UploadOnPort, UnitReportsItsNewVersionAfterASuccess) {
     EXPECT_STREQ(description, "Grist & Pell v12.1.F");
 }
 
-// One step of the answer table on the wire.
-struct WireAnswer {
-    FaultStep step;
-    FaultAction action;
-    uint8_t byte;
-};
-
-std::string Describe(const WireAnswer& w) {
-    const char* step = w.step == FaultStep::UploadHeader ? "header" : w.step == FaultStep::UploadBlock ? "block" : "final";
-    const char* action = w.action == FaultAction::AnswerByte ? "byte" : w.action == FaultAction::Silence ? "silence" : "hangup";
-    return std::string(step) + " " + action + " " + std::to_string(w.byte);
-}
-
-void PrintTo(const WireAnswer& w, std::ostream* os) { *os << Describe(w); }
-
-class UploadAnswerOnPort : public UploadOnPort, public ::testing::WithParamInterface<WireAnswer> {};
-
-// A 600-byte image: header (step 0), blocks 0..2 (steps 1..3), final status (step 4).
-// The fault sits on the middle block.
-TEST_P(UploadAnswerOnPort, EndsAsTheAnswerTableSays) {
-    const WireAnswer& w = GetParam();
+// Plays one answer at one step of a 600-byte upload: header (step 0), blocks 0..2
+// (steps 1..3, the fault on the middle one), final status (step 4).
+void UploadOnPort::PlayAnswer(const WireAnswer& w) {
     SCOPED_TRACE(Describe(w));
+    link.ClosePort();
+    progress.Clear();
     UnitConfig config = UnitConfig::Kestrale('U');
     Fault fault;
     fault.step = w.step;
@@ -127,27 +127,39 @@ TEST_P(UploadAnswerOnPort, EndsAsTheAnswerTableSays) {
     }
     EXPECT_EQ(progress.Events(), wantEvents);
     EXPECT_EQ(link.idle, 1);
-    // What reached the unit: the header and the blocks the oracle says were sent.
+    // What reached the unit: the discovery, the header and the blocks the oracle says were sent.
     size_t wantBytes = 4;
     std::vector<std::vector<uint8_t>> blocks = ExpectedBlocks(image);
     for (int32_t i = 0; i < want.blocksSent; ++i) wantBytes += blocks[static_cast<size_t>(i)].size();
     EXPECT_EQ(bench.HostBytes(1).size(), 2u + 7u * 6u + wantBytes);
 }
 
-std::vector<WireAnswer> AnswersToPlay() {
+// Every listed byte and one unlisted ('X') at each kind of step, one test per step kind.
+TEST_F(UploadOnPort, AnswerTableBytesAtEachStep) {
+    const uint8_t listed[] = {'O', 'C', '?', 'R', 'E', 'F', 'I', 'W', 'X'};
+    for (FaultStep step : {FaultStep::UploadHeader, FaultStep::UploadBlock, FaultStep::UploadFinal})
+        for (uint8_t b : listed) PlayAnswer({step, FaultAction::AnswerByte, b});
+}
+
+// Silence and hang-up once per kind of step; each silence waits out the 6000 ms, so each
+// is a test of its own and they can run side by side.
+class UploadLineFaultOnPort : public UploadOnPort, public ::testing::WithParamInterface<WireAnswer> {};
+
+void PrintTo(const WireAnswer& w, std::ostream* os) { *os << Describe(w); }
+
+TEST_P(UploadLineFaultOnPort, EndsAsTheAnswerTableSays) { PlayAnswer(GetParam()); }
+
+std::vector<WireAnswer> LineFaults() {
     std::vector<WireAnswer> plays;
-    const uint8_t listed[] = {'O', 'C', '?', 'R', 'E', 'F', 'I', 'W', 'X'};  // 'X': not in the table
-    for (FaultStep step : {FaultStep::UploadHeader, FaultStep::UploadBlock, FaultStep::UploadFinal}) {
-        for (uint8_t b : listed) plays.push_back({step, FaultAction::AnswerByte, b});
-        plays.push_back({step, FaultAction::Silence, 0});
-        plays.push_back({step, FaultAction::HangUp, 0});
-    }
+    for (FaultStep step : {FaultStep::UploadHeader, FaultStep::UploadBlock, FaultStep::UploadFinal})
+        for (FaultAction action : {FaultAction::Silence, FaultAction::HangUp}) plays.push_back({step, action, 0});
     return plays;
 }
 
-INSTANTIATE_TEST_SUITE_P(AnswerTable, UploadAnswerOnPort, ::testing::ValuesIn(AnswersToPlay()),
+INSTANTIATE_TEST_SUITE_P(LineFaults, UploadLineFaultOnPort, ::testing::ValuesIn(LineFaults()),
                          [](const ::testing::TestParamInfo<WireAnswer>& p) {
                              std::string name = Describe(p.param);
+                             name.resize(name.rfind(' '));
                              for (char& ch : name)
                                  if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                              return name;
