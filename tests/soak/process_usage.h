@@ -1,8 +1,9 @@
-// What this process holds, read from /proc: open file descriptors and resident memory.
+// What this process holds: open descriptors (Linux: entries of /proc/self/fd; Windows: its
+// handle count) and resident memory (resident set, or working set).
 #pragma once
 #include <cstdint>
 
-// Entries of /proc/self/fd (the descriptor that reads the folder excluded).
+// -1 when the system does not tell.
 int OpenDescriptorCount();
-// Resident set size in KiB (from /proc/self/statm).
+// In KiB.
 uint64_t ResidentKiB();
