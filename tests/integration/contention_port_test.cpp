@@ -68,13 +68,14 @@ protected:
         bench.Configure(1, UnitConfig::Kestrale('U'));
         port = bench.PortName(1);
     }
-    // The first link completes an exchange with the unit.
+    // The first link completes an exchange with the unit: it reads the model letter. (A
+    // memory read waits 300 ms for its answer, the version query only 110 ms, which an
+    // in-process unit under valgrind can miss.)
     void ExpectFirstLinkStillWorks() {
-        VersionTriple version{};
-        ASSERT_EQ(first.QueryVersion(&version), RESULT_OK);
-        EXPECT_EQ(version.major, 1);
-        EXPECT_EQ(version.minor, 5);
-        EXPECT_EQ(version.letter, 'A');
+        first.protocolFlags = 2;
+        uint8_t modelLetter = 0;
+        ASSERT_EQ(first.ReadEEPROM(&modelLetter, 1, 1), RESULT_OK);
+        EXPECT_EQ(modelLetter, 'A');
     }
 
     SimBench& bench = SimBench::Get();
