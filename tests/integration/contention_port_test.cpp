@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,9 @@ const char* Name(Vanish v) {
     }
     return "?";
 }
+
+// Readable case names in test listings.
+void PrintTo(Vanish v, std::ostream* os) { *os << Name(v); }
 
 // Starts the drusel-sim program on `link`; its pid, once it prints "ready".
 pid_t StartSimProgram(const std::string& link) {
