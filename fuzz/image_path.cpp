@@ -12,6 +12,8 @@ const std::string& ScratchImagePath() {
         return std::string(dir != nullptr && dir[0] != '\0' ? dir : "/tmp") + "/drusel-fuzz-" +
                std::to_string(getpid()) + ".img";
     }();
+    static const bool removedAtExit = std::atexit([] { unlink(ScratchImagePath().c_str()); }) == 0;
+    (void)removedAtExit;
     return path;
 }
 
