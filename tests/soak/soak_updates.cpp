@@ -8,7 +8,7 @@
 // success only when the unit's final status means success, and then the unit holds the
 // image byte for byte; the port is released; the process holds no more descriptors than
 // before the update. At the end the resident size must not have grown past a small
-// allowance. Prints the counts and every lost update with the seed that replays it
+// allowance. Prints the counts and every lost update with the options that replay it
 // (--seed S --first I --updates 1). Exit status 0 only when nothing was lost.
 #include <array>
 #include <cstdio>
