@@ -24,27 +24,6 @@ ExitCode ExitCodeForResult(ResultCode result) {
     }
 }
 
-const char* ResultCodeName(ResultCode result) {
-    switch (result) {
-    case RESULT_OK: return "RESULT_OK";
-    case RESULT_FAILED: return "RESULT_FAILED";
-    case RESULT_NOT_OPEN: return "RESULT_NOT_OPEN";
-    case RESULT_REFUSED: return "RESULT_REFUSED";
-    case RESULT_WRITE_FAILED: return "RESULT_WRITE_FAILED";
-    case RESULT_READ_FAILED: return "RESULT_READ_FAILED";
-    case RESULT_BAD_RESPONSE: return "RESULT_BAD_RESPONSE";
-    case RESULT_DEVICE_ERROR: return "RESULT_DEVICE_ERROR";
-    case RESULT_EXT_CHECKSUM: return "RESULT_EXT_CHECKSUM";
-    case RESULT_BUFFERING_FAILED: return "RESULT_BUFFERING_FAILED";
-    case RESULT_INT_CHECKSUM: return "RESULT_INT_CHECKSUM";
-    case RESULT_BAD_IMAGE: return "RESULT_BAD_IMAGE";
-    case RESULT_FLASH_FAILED: return "RESULT_FLASH_FAILED";
-    case RESULT_SHORT_READ: return "RESULT_SHORT_READ";
-    case RESULT_BAD_ARGUMENT: return "RESULT_BAD_ARGUMENT";
-    default: return "unknown result";
-    }
-}
-
 const char* ExitCodeHelpText() {
     return "Exit codes:\n"
            "  0  success\n"

@@ -20,8 +20,6 @@ inline int ToInt(ExitCode code) { return static_cast<int>(code); }
 // port failure: something below the tool went wrong, not the unit.
 ExitCode ExitCodeForResult(ResultCode result);
 
-// The symbolic name of a result code ("RESULT_BAD_RESPONSE"), or "unknown result".
-const char* ResultCodeName(ResultCode result);
 
 // The exit-code table as --help prints it.
 const char* ExitCodeHelpText();

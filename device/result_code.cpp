@@ -1,25 +1,43 @@
-// Which values are result codes at all: the table's codes and no other.
+// The result codes' names, and which values are result codes at all: the table's and no other.
 #include "result_code.h"
 
-bool IsKnownResultCode(ResultCode code) {
-    switch (code) {
-        case RESULT_OK:
-        case RESULT_FAILED:
-        case RESULT_NOT_OPEN:
-        case RESULT_REFUSED:
-        case RESULT_WRITE_FAILED:
-        case RESULT_READ_FAILED:
-        case RESULT_BAD_RESPONSE:
-        case RESULT_DEVICE_ERROR:
-        case RESULT_EXT_CHECKSUM:
-        case RESULT_BUFFERING_FAILED:
-        case RESULT_INT_CHECKSUM:
-        case RESULT_BAD_IMAGE:
-        case RESULT_FLASH_FAILED:
-        case RESULT_SHORT_READ:
-        case RESULT_BAD_ARGUMENT:
-            return true;
-        default:
-            return false;
+namespace {
+
+struct NamedCode {
+    ResultCode code;
+    const char* name;
+};
+
+constexpr NamedCode kCodes[] = {
+    {RESULT_OK, "RESULT_OK"},
+    {RESULT_FAILED, "RESULT_FAILED"},
+    {RESULT_NOT_OPEN, "RESULT_NOT_OPEN"},
+    {RESULT_REFUSED, "RESULT_REFUSED"},
+    {RESULT_WRITE_FAILED, "RESULT_WRITE_FAILED"},
+    {RESULT_READ_FAILED, "RESULT_READ_FAILED"},
+    {RESULT_BAD_RESPONSE, "RESULT_BAD_RESPONSE"},
+    {RESULT_DEVICE_ERROR, "RESULT_DEVICE_ERROR"},
+    {RESULT_EXT_CHECKSUM, "RESULT_EXT_CHECKSUM"},
+    {RESULT_BUFFERING_FAILED, "RESULT_BUFFERING_FAILED"},
+    {RESULT_INT_CHECKSUM, "RESULT_INT_CHECKSUM"},
+    {RESULT_BAD_IMAGE, "RESULT_BAD_IMAGE"},
+    {RESULT_FLASH_FAILED, "RESULT_FLASH_FAILED"},
+    {RESULT_SHORT_READ, "RESULT_SHORT_READ"},
+    {RESULT_BAD_ARGUMENT, "RESULT_BAD_ARGUMENT"},
+};
+
+const NamedCode* Find(ResultCode code) {
+    for (const NamedCode& entry : kCodes) {
+        if (entry.code == code) return &entry;
     }
+    return nullptr;
+}
+
+}  // namespace
+
+bool IsKnownResultCode(ResultCode code) { return Find(code) != nullptr; }
+
+const char* ResultCodeName(ResultCode code) {
+    const NamedCode* entry = Find(code);
+    return entry != nullptr ? entry->name : "unknown result";
 }

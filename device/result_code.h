@@ -22,3 +22,5 @@ constexpr ResultCode RESULT_BAD_ARGUMENT = -18;
 
 // True for the codes above and no other value.
 bool IsKnownResultCode(ResultCode code);
+// The symbolic name of a code ("RESULT_BAD_RESPONSE"), or "unknown result".
+const char* ResultCodeName(ResultCode code);

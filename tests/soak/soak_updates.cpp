@@ -61,27 +61,6 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     return options->updates > 0;
 }
 
-const char* ResultName(ResultCode code) {
-    switch (code) {
-    case RESULT_OK: return "RESULT_OK";
-    case RESULT_FAILED: return "RESULT_FAILED";
-    case RESULT_NOT_OPEN: return "RESULT_NOT_OPEN";
-    case RESULT_REFUSED: return "RESULT_REFUSED";
-    case RESULT_WRITE_FAILED: return "RESULT_WRITE_FAILED";
-    case RESULT_READ_FAILED: return "RESULT_READ_FAILED";
-    case RESULT_BAD_RESPONSE: return "RESULT_BAD_RESPONSE";
-    case RESULT_DEVICE_ERROR: return "RESULT_DEVICE_ERROR";
-    case RESULT_EXT_CHECKSUM: return "RESULT_EXT_CHECKSUM";
-    case RESULT_BUFFERING_FAILED: return "RESULT_BUFFERING_FAILED";
-    case RESULT_INT_CHECKSUM: return "RESULT_INT_CHECKSUM";
-    case RESULT_BAD_IMAGE: return "RESULT_BAD_IMAGE";
-    case RESULT_FLASH_FAILED: return "RESULT_FLASH_FAILED";
-    case RESULT_SHORT_READ: return "RESULT_SHORT_READ";
-    case RESULT_BAD_ARGUMENT: return "RESULT_BAD_ARGUMENT";
-    default: return "unknown code";
-    }
-}
-
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return false;
@@ -129,7 +108,7 @@ std::vector<std::string> RunUpdate(const PlannedUpdate& plan, const std::string&
         scenario.hangUp = kHangUp;
         const ResultCode want = wantFlashable ? ExpectedUpload(scenario).result : RESULT_REFUSED;
         if (result != want)
-            wrong.push_back(std::string("upload gave ") + ResultName(result) + ", the oracle " + ResultName(want));
+            wrong.push_back(std::string("upload gave ") + ResultCodeName(result) + ", the oracle " + ResultCodeName(want));
         if (result == RESULT_OK) {
             if (!FinalStatusMeansSuccess(plan.finalStatus))
                 wrong.push_back("success reported after the failing final status " + std::to_string(plan.finalStatus));
@@ -197,7 +176,7 @@ int main(int argc, char** argv) {
     for (size_t k = 0; k < counts.faults.size(); ++k)
         std::printf("  %-22s %d\n", FaultKindName(static_cast<FaultKind>(k)), counts.faults[k]);
     std::printf("results:\n");
-    for (const auto& [code, n] : counts.results) std::printf("  %-24s %d\n", ResultName(code), n);
+    for (const auto& [code, n] : counts.results) std::printf("  %-24s %d\n", ResultCodeName(code), n);
     std::printf("units not found by discovery: %d\n", counts.unitsNotFound);
     if (OpenDescriptorCount() >= 0) std::printf("descriptors at the end: %d\n", OpenDescriptorCount());
     else std::printf("descriptors: not counted on this system\n");
