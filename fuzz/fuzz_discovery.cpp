@@ -9,11 +9,6 @@
 #include "wire_script.h"
 
 namespace {
-const std::vector<FakeSerial::Step> kAnyStep = {
-    FakeSerial::Step::Open,  FakeSerial::Step::SetupQueues, FakeSerial::Step::GetLineSettings,
-    FakeSerial::Step::SetLineSettings, FakeSerial::Step::GetTimeouts, FakeSerial::Step::SetTimeouts,
-    FakeSerial::Step::Purge, FakeSerial::Step::Write, FakeSerial::Step::Read,
-};
 
 bool IsKindDiscoveryGives(DeviceKind kind) {
     switch (kind) {
@@ -38,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     for (int i = 0; i < 5; ++i)
         if ((present >> i) & 1) existing.push_back(names[i]);
     FakeSerial::Get().SetExistingPorts(existing);
-    wire.ScriptDriverFailures(kAnyStep, 3);
+    wire.ScriptDriverFailures(kEveryDriverStep, 3);
     const size_t capacity = data.ConsumeIntegralInRange<size_t>(0, 40);
     const bool withVersion = data.ConsumeBool();
     wire.AnswerFromInput();

@@ -5,11 +5,6 @@
 #include "wire_script.h"
 
 namespace {
-const std::vector<FakeSerial::Step> kAnyStep = {
-    FakeSerial::Step::Open,  FakeSerial::Step::SetupQueues, FakeSerial::Step::GetLineSettings,
-    FakeSerial::Step::SetLineSettings, FakeSerial::Step::GetTimeouts, FakeSerial::Step::SetTimeouts,
-    FakeSerial::Step::Purge, FakeSerial::Step::Write, FakeSerial::Step::Read,
-};
 
 bool IsReturnTo115200(const std::vector<uint8_t>& w) { return w.size() == 3 && w[0] == 'S' && w[1] == SPEED_115200; }
 }  // namespace
@@ -17,7 +12,7 @@ bool IsReturnTo115200(const std::vector<uint8_t>& w) { return w.size() == 3 && w
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     FuzzedDataProvider data(input, size);
     WireScript wire(data);
-    wire.ScriptDriverFailures(kAnyStep, 3);
+    wire.ScriptDriverFailures(kEveryDriverStep, 3);
     wire.AnswerFromInput();
     {
         DeviceLink link;

@@ -3,18 +3,10 @@
 // exactly what the caller gets.
 #include "wire_script.h"
 
-namespace {
-const std::vector<FakeSerial::Step> kAnyStep = {
-    FakeSerial::Step::Open,  FakeSerial::Step::SetupQueues, FakeSerial::Step::GetLineSettings,
-    FakeSerial::Step::SetLineSettings, FakeSerial::Step::GetTimeouts, FakeSerial::Step::SetTimeouts,
-    FakeSerial::Step::Purge, FakeSerial::Step::Write, FakeSerial::Step::Read,
-};
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     FuzzedDataProvider data(input, size);
     WireScript wire(data);
-    wire.ScriptDriverFailures(kAnyStep, 3);
+    wire.ScriptDriverFailures(kEveryDriverStep, 3);
     wire.AnswerFromInput();
     {
         DeviceLink link;

@@ -24,6 +24,13 @@
         }                                                                                    \
     } while (0)
 
+// Every driver step the fake serial layer can fail.
+inline const std::vector<FakeSerial::Step> kEveryDriverStep = {
+    FakeSerial::Step::Open,  FakeSerial::Step::SetupQueues, FakeSerial::Step::GetLineSettings,
+    FakeSerial::Step::SetLineSettings, FakeSerial::Step::GetTimeouts, FakeSerial::Step::SetTimeouts,
+    FakeSerial::Step::Purge, FakeSerial::Step::Write, FakeSerial::Step::Read,
+};
+
 class WireScript {
 public:
     // Resets the fake serial layer (ports COM1..COM5, nothing scripted).
