@@ -44,6 +44,8 @@
 #include <string>
 #include <vector>
 
+#include "dialog_line_escape.h"
+
 namespace {
 
 const char kCaption[] = "Drusel Firmware Update Utility v1.0";
@@ -60,37 +62,8 @@ struct Reply {
 Reply Ok(const std::string& value = std::string()) { return {true, value}; }
 Reply Fail(const std::string& reason) { return {false, reason}; }
 
-std::string Escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
-std::string Unescape(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        char next = text[++i];
-        switch (next) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        default: out += next;
-        }
-    }
-    return out;
-}
+std::string Escape(const std::string& text) { return EscapeDriverText(text); }
+std::string Unescape(const std::string& text) { return UnescapeDriverText(text); }
 
 // Splits off the first blank-separated word of *rest.
 std::string NextWord(std::string* rest) {

@@ -1,5 +1,7 @@
 #include "dialog_driver_client.h"
 
+#include "dialog_line_escape.h"
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -69,34 +71,6 @@ void DialogDriverClient::Stop() {
     if (!process_.WaitExit(kStopMs)) process_.Kill();
 }
 
-std::string DialogDriverClient::Escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
+std::string DialogDriverClient::Escape(const std::string& text) { return EscapeDriverText(text); }
 
-std::string DialogDriverClient::Unescape(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        char next = text[++i];
-        switch (next) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        default: out += next;
-        }
-    }
-    return out;
-}
+std::string DialogDriverClient::Unescape(const std::string& text) { return UnescapeDriverText(text); }
