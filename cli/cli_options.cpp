@@ -36,7 +36,7 @@ int ParseCommandLine(int argc, char** argv, CliOptions* options) {
 
     app.add_option("--port", options->ports,
                    "A port to try; repeat for several, in scan order (default: the system's serial devices, "
-                   "USB adapters first; COM1 to COM5 on Windows)")
+                   "USB adapters first; on Windows COM1 to COM5, then the further COM ports the system lists)")
         ->type_name("PORT")
         ->allow_extra_args(false);
     app.add_option("--speed", options->speed, "Upload speed in bit/s, switched to after identification at 115200")

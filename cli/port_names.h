@@ -1,7 +1,8 @@
 // Which ports the tool tries, and the name the device link is given for each.
 //
 // Linux: the serial devices the system has, USB adapters first (port_names_linux.cpp).
-// Windows: COM1 to COM5, as the dialog scans (port_names_windows.cpp).
+// Windows: COM1 to COM5, as the dialog scans, then the further COM ports the registry
+// lists (port_names_windows.cpp).
 #pragma once
 #include <string>
 #include <vector>
@@ -18,3 +19,11 @@ std::vector<PortCandidate> DefaultPorts();
 // Linux (the link takes at most 24 characters), \\.\COM10 and above on Windows. Returns
 // an empty string and says why in *problem when the name cannot be used.
 std::string PortNameForLink(const std::string& given, std::string* problem);
+
+
+// Windows port lists, portable so that every build tests them (com_port_list.cpp):
+// the number of a "COMn" name in any case (0 when it is not one), and the ports to scan:
+// COM1 to COM5 in order, then the registered COM ports above COM5 by number, each once.
+// A registered port keeps the driver's device name as its label.
+int ComPortNumber(const std::string& name);
+std::vector<PortCandidate> MergePortLists(const std::vector<PortCandidate>& registered);

@@ -1,11 +1,45 @@
 // Which ports the tool tries and the names it hands to the link.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "port_names.h"
 
+TEST(CliComPorts, NumberOfAComName) {
+    struct Case {
+        const char* name;
+        int number;
+    };
+    const Case cases[] = {{"COM1", 1},  {"com12", 12},       {"CoM256", 256}, {"COM", 0},  {"COM0", 0},
+                          {"COMX", 0},  {"COM1a", 0},        {"COM1000", 0},  {"LPT1", 0}, {"\\\\.\\COM12", 0},
+                          {" COM3", 0}, {"", 0}};
+    for (const Case& c : cases) EXPECT_EQ(ComPortNumber(c.name), c.number) << '"' << c.name << '"';
+}
+
+TEST(CliComPorts, TheDialogsFiveFirstThenFurtherRegisteredPortsByNumber) {
+    const std::vector<PortCandidate> registered = {{"COM12", "\\Device\\VCP0"},
+                                                   {"COM3", "\\Device\\Serial0"},
+                                                   {"COM7", "\\Device\\Serial1"},
+                                                   {"com12", "a second entry for the same port"},
+                                                   {"LPT1", "not a COM port"},
+                                                   {"COM0", "no such number"}};
+    const auto ports = MergePortLists(registered);
+    std::vector<std::string> names, labels;
+    for (const PortCandidate& p : ports) {
+        names.push_back(p.name);
+        labels.push_back(p.label);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "COM5", "COM7", "COM12"}));
+    EXPECT_EQ(labels, (std::vector<std::string>{"", "", "\\Device\\Serial0", "", "", "\\Device\\Serial1",
+                                                "\\Device\\VCP0"}));
+    EXPECT_EQ(MergePortLists({}).size(), 5u);
+}
+
 #ifdef _WIN32
+
+#include <windows.h>
 
 TEST(CliPorts, ComTenAndAboveGetTheDevicePrefix) {
     struct Case {
@@ -19,10 +53,30 @@ TEST(CliPorts, ComTenAndAboveGetTheDevicePrefix) {
         EXPECT_EQ(PortNameForLink(c.given, &problem), c.forLink) << c.given;
         EXPECT_TRUE(problem.empty());
     }
+}
+
+// A port the serial driver registered in the system's list is scanned after COM1..COM5.
+TEST(CliPorts, APortTheRegistryListsIsScannedAfterTheDialogsFive) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                              REG_OPTION_VOLATILE, KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const char valueName[] = "\\Device\\DruselTestVCP";
+    const char port[] = "COM23";
+    ASSERT_EQ(RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(port), sizeof port),
+              ERROR_SUCCESS);
     const auto ports = DefaultPorts();
-    ASSERT_EQ(ports.size(), 5u);
-    EXPECT_EQ(ports.front().name, "COM1");
-    EXPECT_EQ(ports.back().name, "COM5");
+    RegDeleteValueA(key, valueName);
+    RegCloseKey(key);
+
+    ASSERT_GE(ports.size(), 6u);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(ports[static_cast<size_t>(i)].name, "COM" + std::to_string(i + 1));
+    const auto isCom23 = [](const PortCandidate& p) { return p.name == "COM23"; };
+    const auto found = std::find_if(ports.begin(), ports.end(), isCom23);
+    ASSERT_NE(found, ports.end());
+    EXPECT_EQ(found->label, valueName);
+    std::string problem;
+    EXPECT_EQ(PortNameForLink(found->name, &problem), "\\\\.\\COM23");
 }
 
 #else
