@@ -36,26 +36,33 @@ struct OpenerReport {
     int noSuchPort = -1;
 };
 
-// Runs contention_opener on `port` and parses its line.
-OpenerReport RunOpener(const std::string& port) {
+// Starts args[0] with its standard output on a pipe and reads the first line it prints.
+// Returns its pid, or -1 when it could not be started.
+pid_t SpawnReadingFirstLine(std::vector<std::string> args, std::string* line) {
     int out[2];
-    if (pipe(out) != 0) return {};
+    if (pipe(out) != 0) return -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::string program = DRUSEL_CONTENTION_OPENER;
-    std::string portArg = port;
-    char* argv[] = {program.data(), portArg.data(), nullptr};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    const int spawned = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
-    std::string line;
     char c;
-    while (spawned == 0 && read(out[0], &c, 1) == 1 && c != '\n') line += c;
+    while (spawned == 0 && read(out[0], &c, 1) == 1 && c != '\n') *line += c;
     close(out[0]);
-    if (spawned == 0) waitpid(pid, nullptr, 0);
+    return spawned == 0 ? pid : -1;
+}
+
+// Runs contention_opener on `port` and parses its line.
+OpenerReport RunOpener(const std::string& port) {
+    std::string line;
+    const pid_t pid = SpawnReadingFirstLine({DRUSEL_CONTENTION_OPENER, port}, &line);
+    if (pid > 0) waitpid(pid, nullptr, 0);
     OpenerReport report;
     if (std::sscanf(line.c_str(), "%d %u %d %d", &report.result, &report.osError, &report.busy, &report.noSuchPort) != 4)
         report.result = 1;
@@ -129,27 +136,9 @@ void PrintTo(Vanish v, std::ostream* os) { *os << Name(v); }
 
 // Starts the drusel-sim program on `link`; its pid, once it prints "ready".
 pid_t StartSimProgram(const std::string& link) {
-    int out[2];
-    if (pipe(out) != 0) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::string program = DRUSEL_SIM_PROGRAM;
-    std::string linkArg = link;
-    std::string unit = "kestrale:U";
-    char linkFlag[] = "--link";
-    char unitFlag[] = "--unit";
-    char* argv[] = {program.data(), linkFlag, linkArg.data(), unitFlag, unit.data(), nullptr};
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
     std::string line;
-    char c;
-    while (spawned == 0 && read(out[0], &c, 1) == 1 && c != '\n') line += c;
-    close(out[0]);
-    if (spawned != 0) return -1;
+    const pid_t pid = SpawnReadingFirstLine({DRUSEL_SIM_PROGRAM, "--link", link, "--unit", "kestrale:U"}, &line);
+    if (pid < 0) return -1;
     if (line.rfind("ready", 0) != 0) {
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
