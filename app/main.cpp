@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "resource.h"
+#include "updater_app.h"
 #include "updater_dialog.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -14,6 +15,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     controls.dwICC = ICC_PROGRESS_CLASS;
     InitCommonControlsEx(&controls);
 
+    UseDeviceLink(&updaterApp.link);
     // -1 (the dialog could not be created) ends the program just the same.
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UPDATER), nullptr, UpdaterDialogProc, 0);
     return 0;

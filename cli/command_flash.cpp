@@ -11,32 +11,15 @@
 #include "result_table.h"
 #include "speed_return.h"
 #include "terminal.h"
+#include "unit_answer_text.h"
 
 namespace {
 
-constexpr int32_t BASE_SPEED = 115200;
 constexpr size_t MESSAGE_CAPACITY = 128;
-
-// What the unit's answer was, for the results that come from it.
-const char* UnitSaid(ResultCode result) {
-    switch (result) {
-    case RESULT_REFUSED: return "the unit refused the image ('?')";
-    case RESULT_BAD_RESPONSE: return "the unit's answer was missing or not the expected one, or it ended with 'F'";
-    case RESULT_EXT_CHECKSUM: return "the unit found the transfer checksum wrong ('E')";
-    case RESULT_BUFFERING_FAILED: return "the unit could not buffer the image ('R')";
-    case RESULT_INT_CHECKSUM: return "the unit found the image's internal checksum wrong ('I')";
-    case RESULT_FLASH_FAILED: return "the unit failed while programming its flash ('W')";
-    case RESULT_WRITE_FAILED: return "writing to the port failed";
-    case RESULT_READ_FAILED: return "reading from the port or the image failed";
-    case RESULT_NOT_OPEN: return "the port is not open";
-    case RESULT_FAILED: return "the image file could not be opened or read";
-    default: return "";
-    }
-}
 
 std::string FailureDetail(const std::string& port, ResultCode result, uint32_t osError) {
     std::string detail = port + ": " + ResultCodeName(result) + " (" + std::to_string(result) + ")";
-    const std::string said = UnitSaid(result);
+    const std::string said = UnitAnswerText(result);
     if (!said.empty()) detail += ", " + said;
     const std::string os = OsErrorText(osError);
     if (!os.empty()) detail += ": " + os;
@@ -86,7 +69,7 @@ int RunFlash(const RunContext& context) {
     link.cancelRequested = interrupts.CancelFlag();
     std::vector<PortReport> reports;
     const int index = FindUnit(link, context.ports, &reports);
-    if (index < 0 || !reports[static_cast<size_t>(index)].Flashable() || (link.protocolFlags & 0x02) == 0) {
+    if (index < 0 || !reports[static_cast<size_t>(index)].Flashable() || (link.protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) == 0) {
         link.ClosePort();
         const std::string detail = index < 0 ? ScanAccount(reports)
                                              : reports[static_cast<size_t>(index)].linkName + ": " +
@@ -116,7 +99,7 @@ int RunFlash(const RunContext& context) {
 
     // From here on the unit may talk at a fast speed: a stop waits for the current step.
     interrupts.SetPhase(InterruptPhase::Guarded);
-    if (speed != BASE_SPEED) {
+    if (speed != BASE_SPEED_BPS) {
         const ResultCode switched = link.ChangeSpeed(CodeOfSpeed(speed));
         if (switched != RESULT_OK || link.portOpen != 1) {
             const ResultCode failure = switched != RESULT_OK ? switched : RESULT_NOT_OPEN;

@@ -35,7 +35,7 @@ int RunInfo(const RunContext& context) {
 
     char flags[64];
     std::snprintf(flags, sizeof flags, "%d%s", protocolFlags,
-                  (protocolFlags & 0x02) != 0 ? " (takes firmware)" : " (cannot take firmware)");
+                  (protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) != 0 ? " (takes firmware)" : " (cannot take firmware)");
     out.Say("Port:            " + unit.linkName);
     out.Say("Unit:            " + (unit.description.empty() ? std::string("unknown") : unit.description));
     out.Say("Model:           " + KindText(unit.kind));
@@ -54,7 +54,7 @@ int RunInfo(const RunContext& context) {
     extra.Add("version_minor", static_cast<int64_t>(unit.version.minor));
     extra.Add("version_letter", std::string(1, unit.version.letter));
     extra.Add("model_code", modelCode).Add("protocol_flags", protocolFlags);
-    extra.Add("takes_firmware", (protocolFlags & 0x02) != 0 && (unit.kind & KIND_FLASHABLE_MASK) != 0);
+    extra.Add("takes_firmware", (protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) != 0 && (unit.kind & KIND_FLASHABLE_MASK) != 0);
     extra.Add("hardware_info_result", hardwareResult);
     if (hardwareResult == RESULT_OK)
         extra.Add("hardware_info", std::vector<uint8_t>(hardware.bytes, hardware.bytes + sizeof hardware.bytes));

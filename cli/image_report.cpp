@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "port_probe.h"
+#include "protocol.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ std::vector<std::string> ImageSummaryLines(const ImageSummary& summary) {
                     Hex(summary.sumBefore) + (summary.verdict == ImageVerdict::Good ? ": good" : ": bad"));
     lines.push_back("Header:          " + HexBytes(summary.header, sizeof summary.header));
     std::string blocks = std::to_string(summary.BlockWrites()) + " (";
-    if (summary.fullBlocks != 0) blocks += std::to_string(summary.fullBlocks) + " of 256 bytes";
+    if (summary.fullBlocks != 0) blocks += std::to_string(summary.fullBlocks) + " of " + std::to_string(UPLOAD_BLOCK_BYTES) + " bytes";
     if (summary.lastBlockBytes != 0)
         blocks += std::string(summary.fullBlocks != 0 ? ", then " : "") + "one of " +
                   std::to_string(summary.lastBlockBytes) + " bytes";
@@ -51,7 +52,7 @@ std::string ImageProblem(const ImageSummary& summary, const std::string& path) {
                Hex(summary.sumBefore);
     case ImageVerdict::Empty: return path + ": the file is empty";
     case ImageVerdict::TooLarge:
-        return path + ": " + std::to_string(summary.size) + " bytes, more than the 65536 an upload can announce";
+        return path + ": " + std::to_string(summary.size) + " bytes, more than the " + std::to_string(MAX_IMAGE_BYTES) + " an upload can announce";
     case ImageVerdict::Unreadable: {
         const std::string os = OsErrorText(summary.osError);
         return path + ": " + summary.problem + (os.empty() ? "" : " (" + os + ")");

@@ -2,14 +2,10 @@
 
 #include <cstdio>
 
-#include "checksum.h"
 #include "image_file.h"
 #include "serial.h"
 
 namespace {
-
-constexpr uint32_t BLOCK_BYTES = 256;
-constexpr uint8_t UPLOAD_COMMAND = 0x66;  // 'f'
 
 ImageSummary Unreadable(const char* problem) {
     ImageSummary summary;
@@ -23,26 +19,7 @@ ImageSummary Unreadable(const char* problem) {
 
 ImageSummary SummarizeImage(const std::vector<uint8_t>& bytes) {
     ImageSummary summary;
-    summary.size = bytes.size();
-    if (bytes.empty()) {
-        summary.verdict = ImageVerdict::Empty;
-        return summary;
-    }
-    if (bytes.size() > IMAGE_MAX_BYTES) {
-        summary.verdict = ImageVerdict::TooLarge;
-        return summary;
-    }
-    const auto n = static_cast<int32_t>(bytes.size());
-    summary.checkByte = bytes.back();
-    summary.sumBefore = AdditiveChecksum(bytes.data(), n - 1);
-    summary.transferSum = AdditiveChecksum(bytes.data(), n);
-    summary.header[0] = UPLOAD_COMMAND;
-    summary.header[1] = static_cast<uint8_t>((bytes.size() >> 8) & 0xFF);  // 65,536 goes out as 0
-    summary.header[2] = static_cast<uint8_t>(bytes.size() & 0xFF);
-    summary.header[3] = AdditiveChecksum(summary.header, 3);
-    summary.fullBlocks = static_cast<uint32_t>(bytes.size() / BLOCK_BYTES);
-    summary.lastBlockBytes = static_cast<uint32_t>(bytes.size() % BLOCK_BYTES);
-    summary.verdict = summary.checkByte == summary.sumBefore ? ImageVerdict::Good : ImageVerdict::BadCheckByte;
+    static_cast<ImageCheck&>(summary) = CheckImage(bytes.data(), bytes.size());
     return summary;
 }
 
@@ -55,7 +32,7 @@ ImageSummary ReadImageSummary(const char* path) {
         ImageFileClose(file);
         return summary;
     }
-    if (size > IMAGE_MAX_BYTES) {
+    if (CheckImageSize(size) == ImageVerdict::TooLarge) {
         ImageFileClose(file);
         ImageSummary summary;
         summary.verdict = ImageVerdict::TooLarge;

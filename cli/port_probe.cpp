@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "version_text.h"
 
 namespace {
 
@@ -42,30 +41,6 @@ std::string OsErrorText(uint32_t error) {
                                result.back() == '.'))
         result.pop_back();
     return result;
-}
-
-std::string VersionText(const VersionTriple& version) {
-    char text[VERSION_TEXT_CAPACITY];
-    FormatVersionText(version, text, sizeof text);
-    return text;
-}
-
-std::string KindText(DeviceKind kind) {
-    std::string text;
-    if (kind & KIND_KESTRALE) text = "Kestrale";
-    else if (kind & KIND_GRIST_PELL) text = "Grist & Pell";
-    else if (kind & KIND_TAMBERLIN_II) text = "Tamberlin II";
-    else if (kind & KIND_TAMBERLIN_I) text = "Tamberlin I";
-    else text = "unknown model";
-    if (kind & KIND_KESTRALE) {
-        if (kind & KIND_USB) text += " USB";
-        if (kind & KIND_SERIAL) text += " Serial";
-        if (kind & KIND_1MBIT) text += " 1MBit";
-        if (kind & KIND_4MBIT) text += " 4MBit";
-    }
-    char code[32];
-    std::snprintf(code, sizeof code, " (kind 0x%02X)", static_cast<unsigned>(kind));
-    return text + code;
 }
 
 PortReport ProbePort(DeviceLink& link, const PortCandidate& port) {

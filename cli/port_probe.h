@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "device_link.h"
+#include "device_text.h"
 #include "json_line.h"
 #include "port_names.h"
 
@@ -49,7 +50,3 @@ std::string DescribeOutcome(const PortReport& report);
 std::string OsErrorText(uint32_t error);
 // {"port":...,"link_name":...,"label":...,"state":"found",...}
 JsonLine PortReportJson(const PortReport& report);
-// "Kestrale USB (kind 0x41)"
-std::string KindText(DeviceKind kind);
-// The dialog's version text, "01.05.A".
-std::string VersionText(const VersionTriple& version);

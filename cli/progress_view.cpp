@@ -1,8 +1,9 @@
 #include "progress_view.h"
 
+#include "protocol.h"
+
 namespace {
 
-constexpr uint32_t BLOCK_BYTES = 256;
 constexpr int BAR_WIDTH = 30;
 constexpr auto BAR_REDRAW_INTERVAL = std::chrono::milliseconds(100);
 
@@ -24,7 +25,7 @@ void ProgressView::Notify(void* context, ProgressEvent event, int32_t value) {
 
 ProgressFigures ProgressView::Figures(std::chrono::steady_clock::time_point now) const {
     ProgressFigures figures;
-    const uint64_t bytes = static_cast<uint64_t>(steps_) * BLOCK_BYTES;
+    const uint64_t bytes = static_cast<uint64_t>(steps_) * UPLOAD_BLOCK_BYTES;
     figures.bytesDone = bytes > imageBytes_ ? imageBytes_ : static_cast<uint32_t>(bytes);
     figures.bytesTotal = imageBytes_;
     figures.elapsedSeconds = std::chrono::duration<double>(now - start_).count();

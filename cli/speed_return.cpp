@@ -4,14 +4,13 @@
 
 namespace {
 
-constexpr int32_t BASE_SPEED = 115200;
 
 // Host side back to 115200 without a speed command, then one version query there.
 bool AnswersAtBaseSpeed(DeviceLink& link) {
     char name[PORT_NAME_CAPACITY];
     std::memcpy(name, link.portName, sizeof name);
     link.speedCode = SPEED_115200;  // the link must not send 'S' at the old speed on reopening
-    if (link.OpenPort(name, BASE_SPEED) != RESULT_OK) return false;
+    if (link.OpenPort(name, BASE_SPEED_BPS) != RESULT_OK) return false;
     VersionTriple version{};
     return link.QueryVersion(&version) == RESULT_OK;
 }

@@ -11,13 +11,9 @@
 
 namespace {
 
-constexpr uint32_t kVersionReadTimeoutMs = 110;
-constexpr uint32_t kDefaultReadTimeoutMs = 300;
-constexpr uint8_t kVersionRequest[2] = {0x56, 0x56};  // 'V' 'V'
-constexpr uint8_t kRefusal = 0x3F;                    // '?'
-constexpr int32_t kMaxReadCount = 256;
+constexpr uint8_t kVersionRequest[2] = {OPCODE_VERSION, OPCODE_VERSION};
 // 'E', L, address high, address low, n zero bytes, checksum.
-constexpr size_t kMaxRequestBytes = kMaxReadCount + 5;
+constexpr size_t kMaxRequestBytes = MAX_READ_COUNT + 5;
 
 }  // namespace
 
@@ -28,7 +24,7 @@ ResultCode DeviceLink::QueryVersion(VersionTriple* out) {
     } else {
         WriteLog(logSink, "Quorvantis: Firmware Version string requested");
         idle = 0;
-        SetReadTimeout(kVersionReadTimeoutMs);  // a unit answers within 110 ms or not at all
+        SetReadTimeout(VERSION_READ_TIMEOUT_MS);
         SerialPurge(portHandle);
 
         uint32_t written = 0;
@@ -47,7 +43,7 @@ ResultCode DeviceLink::QueryVersion(VersionTriple* out) {
         }
     }
     // Every query, refused or not, leaves the default read time-out in force.
-    SetReadTimeout(kDefaultReadTimeoutMs);
+    SetReadTimeout(DEFAULT_READ_TIMEOUT_MS);
     idle = 1;
     return result;
 }
@@ -59,12 +55,12 @@ ResultCode DeviceLink::ReadEEPROM(uint8_t* buffer, uint32_t address, int32_t cou
     }
     // The reply is read straight into the caller's buffer: a count outside the reply's
     // range (or no buffer) is refused before anything is sent.
-    if (buffer == nullptr || count < 1 || count > kMaxReadCount) {
+    if (buffer == nullptr || count < 1 || count > MAX_READ_COUNT) {
         idle = 1;
         return RESULT_BAD_ARGUMENT;
     }
 
-    const bool hrFraming = protocolFlags == 2;
+    const bool hrFraming = protocolFlags == PROTOCOL_FLAGS_HR_FRAMING;
     const auto n = static_cast<uint32_t>(count);
     const auto at = static_cast<uint16_t>(address);
     WriteLog(logSink, "Quorvantis: ReadEEPROM requested, %i bytes to address %X", count, static_cast<unsigned>(at));
@@ -78,12 +74,12 @@ ResultCode DeviceLink::ReadEEPROM(uint8_t* buffer, uint32_t address, int32_t cou
     uint32_t requestBytes = 0;
     SerialPurge(portHandle);
     if (hrFraming) {
-        const uint8_t head[5] = {0x48, 0x52, lengthByte, high, low};  // 'H' 'R'
+        const uint8_t head[5] = {OPCODE_READ_HR_1, OPCODE_READ_HR_2, lengthByte, high, low};
         std::memcpy(request, head, sizeof head);
         request[5] = AdditiveChecksum(request, 5);
         requestBytes = 6;
     } else {
-        const uint8_t head[4] = {0x45, lengthByte, high, low};  // 'E', then n zero bytes
+        const uint8_t head[4] = {OPCODE_READ_E, lengthByte, high, low};  // then n zero bytes
         std::memcpy(request, head, sizeof head);
         request[4 + n] = AdditiveChecksum(request, static_cast<int32_t>(4 + n));
         requestBytes = n + 5;
@@ -101,7 +97,7 @@ ResultCode DeviceLink::ReadEEPROM(uint8_t* buffer, uint32_t address, int32_t cou
         result = RESULT_READ_FAILED;
     } else if (received != n) {
         result = RESULT_SHORT_READ;
-    } else if (buffer[0] == kRefusal) {
+    } else if (buffer[0] == ANSWER_REFUSED) {
         result = RESULT_DEVICE_ERROR;
     } else if (!SerialRead(portHandle, &deviceChecksum, 1, &received)) {
         result = RESULT_READ_FAILED;
@@ -124,8 +120,8 @@ ResultCode DeviceLink::ReadHardwareInfo(HardwareInfo* out) {
     WriteLog(logSink, "Quorvantis: Hardware Version Information requested");
     // Each byte is stored as it came, whatever its read returned; one read's failure
     // does not stop the next.
-    for (uint32_t address = 1; address <= sizeof out->bytes; ++address) {
-        ReadEEPROM(&out->bytes[address - 1], address, 1);
+    for (uint32_t i = 0; i < sizeof out->bytes; ++i) {
+        ReadEEPROM(&out->bytes[i], HARDWARE_INFO_FIRST_ADDRESS + i, 1);
     }
     return RESULT_OK;
 }

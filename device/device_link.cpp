@@ -10,14 +10,8 @@
 
 namespace {
 
-constexpr uint32_t kDriverQueueBytes = 1024;
-constexpr uint32_t kSettlePauseMs = 40;
-constexpr uint32_t kDefaultReadTimeoutMs = 300;
-// Interval 25 ms, no per-byte multipliers, reads give up after 300 ms, writes after 110 ms.
-constexpr SerialTimeouts kPortTimeouts{25, 0, kDefaultReadTimeoutMs, 0, 110};
-
-constexpr uint8_t kSpeedCommand = 0x53;  // 'S'
-constexpr uint8_t kAccepted = 0x4F;      // 'O'
+// No per-byte multipliers: the interval, the default read time-out and the write time-out.
+constexpr SerialTimeouts kPortTimeouts{READ_INTERVAL_TIMEOUT_MS, 0, DEFAULT_READ_TIMEOUT_MS, 0, WRITE_TIMEOUT_MS};
 
 const char* const kDefaultPorts[] = {"COM1", "COM2", "COM3", "COM4", "COM5"};
 
@@ -81,7 +75,7 @@ ResultCode DeviceLink::OpenPortWithoutSpeedRestore(const char* name, int32_t spe
         return fail();
     }
 
-    if (!SerialSetupQueues(portHandle, kDriverQueueBytes, kDriverQueueBytes)) return failHeld();
+    if (!SerialSetupQueues(portHandle, DRIVER_QUEUE_BYTES, DRIVER_QUEUE_BYTES)) return failHeld();
 
     SerialLineSettings settings{};
     if (!SerialGetLineSettings(portHandle, &settings)) return failHeld();
@@ -98,7 +92,7 @@ ResultCode DeviceLink::OpenPortWithoutSpeedRestore(const char* name, int32_t spe
 
     if (!SerialSetTimeouts(portHandle, &kPortTimeouts)) return failHeld();
 
-    SerialPause(kSettlePauseMs);
+    SerialPause(PORT_SETTLE_MS);
 
     std::memcpy(portName, requested, sizeof portName);
     portOpen = 1;
@@ -145,7 +139,7 @@ ResultCode DeviceLink::ChangeSpeed(SpeedCode code) {
     // asked to act on a null handle.
     if (portHandle != nullptr) SerialPurge(portHandle);
 
-    uint8_t request[3] = {kSpeedCommand, static_cast<uint8_t>(code), 0};
+    uint8_t request[3] = {OPCODE_SPEED, static_cast<uint8_t>(code), 0};
     request[2] = AdditiveChecksum(request, 2);
     uint32_t written = 0;
     if (portHandle == nullptr || !SerialWrite(portHandle, request, sizeof request, &written)) {
@@ -159,7 +153,7 @@ ResultCode DeviceLink::ChangeSpeed(SpeedCode code) {
         idle = 1;
         return RESULT_READ_FAILED;
     }
-    if (received != 1 || answer != kAccepted) {
+    if (received != 1 || answer != ANSWER_ACCEPTED) {
         idle = 1;
         return RESULT_FAILED;
     }

@@ -16,6 +16,7 @@
 #include "device_types.h"
 #include "log.h"
 #include "progress.h"
+#include "protocol.h"
 #include "result_code.h"
 #include "serial.h"
 
@@ -33,8 +34,8 @@ class DeviceLink {
 public:
     int32_t portOpen = 0;
     PortHandle portHandle = nullptr;
-    int32_t modelCode = 8;
-    int32_t protocolFlags = 1;
+    int32_t modelCode = MODEL_CODE_TAMBERLIN_I;
+    int32_t protocolFlags = PROTOCOL_FLAGS_E_FRAMING;
     int32_t idle = 1;
     LogSink* logSink = nullptr;
     char portName[PORT_NAME_CAPACITY] = {};

@@ -5,15 +5,13 @@
 
 namespace {
 
-constexpr int32_t kFastestSpeed = 921600;
-
 bool IsSpeedCode(SpeedCode code) {
     return code == SPEED_921600 || code == SPEED_460800 || code == SPEED_230400 || code == SPEED_115200;
 }
 
 }  // namespace
 
-int32_t SpeedOfCode(SpeedCode code) { return IsSpeedCode(code) ? kFastestSpeed / (code + 1) : 0; }
+int32_t SpeedOfCode(SpeedCode code) { return IsSpeedCode(code) ? FASTEST_SPEED_BPS / (code + 1) : 0; }
 
 SpeedCode CodeOfSpeed(int32_t bitsPerSecond) {
     for (SpeedCode code : {SPEED_921600, SPEED_460800, SPEED_230400, SPEED_115200}) {

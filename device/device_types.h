@@ -2,12 +2,7 @@
 #pragma once
 #include <cstdint>
 
-// The one-byte speed code of the unit's speed command; the speed is 921600 / (code + 1).
-using SpeedCode = int32_t;
-constexpr SpeedCode SPEED_921600 = 0;
-constexpr SpeedCode SPEED_460800 = 1;
-constexpr SpeedCode SPEED_230400 = 3;
-constexpr SpeedCode SPEED_115200 = 7;
+#include "protocol.h"
 
 // The line speed in bit/s for a valid code, 0 for any other value.
 int32_t SpeedOfCode(SpeedCode code);

@@ -9,18 +9,9 @@
 
 namespace {
 
-constexpr int32_t DISCOVERY_SPEED = 115200;
-
-constexpr uint8_t MODEL_LETTER_KESTRALE = 'A';
-constexpr uint8_t MODEL_LETTER_GRIST_PELL = 'F';
-constexpr uint8_t ATTACHMENT_SERIAL = 'S';
-constexpr uint8_t ATTACHMENT_USB = 'U';
-constexpr int MODEL_LETTER_BYTE = 0;       // memory address 1
-constexpr int ATTACHMENT_LETTER_BYTE = 3;  // memory address 4
-
-// The protocolFlags bit that means "takes firmware, reads memory with the HR framing".
-constexpr int32_t FLAGS_HR_FRAMING = 2;
-constexpr int32_t FLAGS_E_FRAMING = 1;
+// Bytes of the hardware information, which starts at its first memory address.
+constexpr uint32_t MODEL_LETTER_BYTE = MODEL_LETTER_ADDRESS - HARDWARE_INFO_FIRST_ADDRESS;
+constexpr uint32_t ATTACHMENT_LETTER_BYTE = ATTACHMENT_LETTER_ADDRESS - HARDWARE_INFO_FIRST_ADDRESS;
 
 // The kind of a unit whose letter was 'A' or 'F', from its memory when that could be read.
 DeviceKind KindFromHardwareInfo(char revisionLetter, bool infoRead, const HardwareInfo& info) {
@@ -35,7 +26,7 @@ DeviceKind KindFromHardwareInfo(char revisionLetter, bool infoRead, const Hardwa
         if (model == MODEL_LETTER_GRIST_PELL) return KIND_GRIST_PELL;
     }
     // The memory did not say: go by the revision letter alone.
-    return revisionLetter == 'A' ? KIND_KESTRALE : KIND_GRIST_PELL;
+    return revisionLetter == REVISION_KESTRALE ? KIND_KESTRALE : KIND_GRIST_PELL;
 }
 
 }  // namespace
@@ -47,7 +38,7 @@ DeviceKind DeviceLink::DiscoverDevice(char* description, size_t descriptionCapac
     bool answered = false;
     for (size_t i = 0; i < ports.count && ports.names != nullptr; ++i) {
         // OpenPort releases whatever port the link still holds from the previous try.
-        if (OpenPort(ports.names[i], DISCOVERY_SPEED) < 0) continue;
+        if (OpenPort(ports.names[i], BASE_SPEED_BPS) < 0) continue;
         if (QueryVersion(version) < 0) continue;
         answered = true;
         break;
@@ -61,21 +52,22 @@ DeviceKind DeviceLink::DiscoverDevice(char* description, size_t descriptionCapac
 
     DeviceKind kind = 0;
     switch (version->letter) {
-    case '1':
-        modelCode = 8;
-        protocolFlags |= FLAGS_E_FRAMING;
+    case REVISION_TAMBERLIN_I:
+        modelCode = MODEL_CODE_TAMBERLIN_I;
+        protocolFlags |= PROTOCOL_FLAGS_E_FRAMING;
         kind = KIND_TAMBERLIN_I;
         break;
-    case '2':
-        modelCode = 4;
-        protocolFlags |= FLAGS_E_FRAMING;
+    case REVISION_TAMBERLIN_II:
+        modelCode = MODEL_CODE_TAMBERLIN_II;
+        protocolFlags |= PROTOCOL_FLAGS_E_FRAMING;
         kind = KIND_TAMBERLIN_II;
         break;
-    case 'A':
-    case 'F': {
-        // Set first, so that the memory reads below already use the HR framing.
-        modelCode = 32;
-        protocolFlags = FLAGS_HR_FRAMING;
+    case REVISION_KESTRALE:
+    case REVISION_GRIST_PELL: {
+        // Set first, so that the memory reads below already use the HR framing (the same
+        // value carries the firmware capability).
+        modelCode = MODEL_CODE_FLASHABLE;
+        protocolFlags = PROTOCOL_FLAGS_HR_FRAMING;
         // A byte that no reply filled reads as 0, never as leftover stack.
         HardwareInfo info{};
         bool infoRead = ReadHardwareInfo(&info) >= 0;

@@ -18,6 +18,6 @@ void WriteLog(const LogSink* sink, const char* format, ...) {
     va_end(args);
     line[LOG_LINE_CAPACITY - 1] = '\0';  // a longer line is cut to its first 4095 characters
 
-    if (sink->editWindow != nullptr) WriteLogLineToEditControl(sink->editWindow, line);
+    if (sink->editWindow != nullptr && sink->editWriter != nullptr) sink->editWriter(sink->editWindow, line);
     if (sink->callback != nullptr) sink->callback(sink->context, line);
 }

@@ -1,8 +1,10 @@
 // The diagnostic log: printf-style lines delivered to an optional sink.
 //
 // A sink has two targets, either or both may be set: a multi-line edit control (Windows
-// dialog) and a plain callback (command-line tool, tests). With no sink, or a sink with
-// neither target, a log call returns before formatting anything.
+// dialog) and a plain callback (command-line tool, tests). The link never touches a
+// window itself: whoever names the edit control also hands over the function that writes
+// into it (the UI layer's AttachEditControl). With no sink, or a sink with neither target,
+// a log call returns before formatting anything.
 #pragma once
 
 using LogLineCallback = void (*)(void* context, const char* line);
@@ -11,6 +13,7 @@ struct LogSink {
     void* editWindow = nullptr;          // HWND of a multi-line edit control, or null
     LogLineCallback callback = nullptr;  // receives each finished line, or null
     void* context = nullptr;             // handed back to the callback
+    LogLineCallback editWriter = nullptr;  // writes a line into editWindow (given as context)
 };
 
 constexpr int LOG_LINE_CAPACITY = 4096;  // 4095 characters and the terminator
@@ -22,7 +25,3 @@ constexpr int LOG_LINE_CAPACITY = 4096;  // 4095 characters and the terminator
 #endif
 
 void WriteLog(const LogSink* sink, const char* format, ...) DRUSEL_PRINTF_LIKE(2, 3);
-
-// Appends one finished line to an edit control, with CR LF before it when the control
-// already holds text. Defined by the Windows UI layer; a no-op where there are no windows.
-void WriteLogLineToEditControl(void* editWindow, const char* line);

@@ -1,5 +1,5 @@
 // The log lines' way into a multi-line edit control: WriteLog (device/log.cpp) formats a
-// line and hands it here when its sink names an edit control.
+// line and hands it to the writer that AttachEditControl put in the sink.
 #include "edit_control_log.h"
 
 #include "log.h"
@@ -30,10 +30,20 @@ void AppendEditText(HWND editWindow, const char* text, int lineBreaks, bool clea
     ReplaceSelection(editWindow, text);
 }
 
+namespace {
+
 void WriteLogLineToEditControl(void* editWindow, const char* line) {
     HWND edit = static_cast<HWND>(editWindow);
     if (edit == nullptr || line == nullptr) return;
     PutCaretAtEnd(edit);
     if (HoldsText(edit)) AppendEditText(edit, "\r\n", 0, false);
     ReplaceSelection(edit, line);
+}
+
+}  // namespace
+
+void AttachEditControl(LogSink* sink, HWND editWindow) {
+    if (sink == nullptr) return;
+    sink->editWindow = editWindow;
+    sink->editWriter = WriteLogLineToEditControl;
 }

@@ -7,7 +7,6 @@
 #include "firmware_update_proc.h"
 #include "path_text.h"
 #include "resource.h"
-#include "updater_app.h"
 #include "window_utilities.h"
 
 static_assert(MESSAGE_ICON_INFORMATION == MB_ICONINFORMATION);
@@ -23,7 +22,9 @@ UpdaterDialogModel dialogModel;
 char deviceDescription[DESCRIPTION_CAPACITY];
 UpdateRequest updateRequest;
 
-DeviceLink& Link() { return updaterApp.link; }
+DeviceLink* dialogLink = nullptr;
+
+DeviceLink& Link() { return *dialogLink; }
 
 void EnableButtons(HWND dialog, bool enabled) {
     EnableWindow(GetDlgItem(dialog, IDOK), enabled ? TRUE : FALSE);
@@ -99,6 +100,8 @@ void OnUpdateDone(HWND dialog, ResultCode result) {
 }
 
 }  // namespace
+
+void UseDeviceLink(DeviceLink* link) { dialogLink = link; }
 
 INT_PTR CALLBACK UpdaterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

@@ -7,4 +7,10 @@
 constexpr UINT WM_UPDATE_DONE = WM_APP;
 static_assert(WM_UPDATE_DONE == 0x8000);
 
+class DeviceLink;
+
+// The link the dialog works with, handed over before the dialog is created and kept
+// alive until it ends (the application owns it).
+void UseDeviceLink(DeviceLink* link);
+
 INT_PTR CALLBACK UpdaterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -2,7 +2,7 @@
 if(NOT WIN32 AND TARGET drusel-update AND TARGET sim_bench)
   add_executable(cli_e2e_tests
     ${CMAKE_CURRENT_LIST_DIR}/cli_process.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/cli_json.cpp
+    ${PROJECT_SOURCE_DIR}/tests/support/cli_json.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cli_e2e_support.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cli_scan_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cli_check_test.cpp

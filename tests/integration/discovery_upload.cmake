@@ -6,7 +6,6 @@ if(NOT WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/discovery_pty_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload_pty_test.cpp
   )
-  target_include_directories(discovery_upload_pty_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/unit)
   target_link_libraries(discovery_upload_pty_tests PRIVATE device_link sim_bench upload_oracle ${GTEST_TARGETS})
   drusel_add_gtest(discovery_upload_pty_tests)
 endif()

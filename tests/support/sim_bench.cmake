@@ -8,4 +8,4 @@ else()
   target_link_libraries(sim_bench PUBLIC sim_core)
 endif()
 target_include_directories(sim_bench PUBLIC
-  ${CMAKE_CURRENT_LIST_DIR} ${PROJECT_SOURCE_DIR}/sim ${PROJECT_SOURCE_DIR}/device)
+  ${CMAKE_CURRENT_LIST_DIR} ${PROJECT_SOURCE_DIR}/sim ${DRUSEL_DEVICE_INCLUDE_DIRS})

@@ -8,9 +8,9 @@ if(TARGET drusel_cli_core)
     ${CMAKE_CURRENT_LIST_DIR}/cli_image_summary_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cli_interrupt_control_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cli_ports_test.cpp
-    ${PROJECT_SOURCE_DIR}/tests/e2e/cli_json.cpp
+    ${PROJECT_SOURCE_DIR}/tests/support/cli_json.cpp
   )
-  target_include_directories(cli_unit_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/e2e)
+  target_include_directories(cli_unit_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   target_link_libraries(cli_unit_tests PRIVATE drusel_cli_core ${GTEST_TARGETS})
   drusel_add_gtest(cli_unit_tests)
 endif()

@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "checksum.h"
+#include "collecting_log.h"
 #include "device_link.h"
 #include "device_types.h"
+#include "collecting_log.h"
 #include "log.h"
 #include "result_code.h"
 
@@ -71,16 +73,6 @@ TEST(DefaultPortList, IsCom1ToCom5InOrder) {
 
 namespace {
 
-struct Collector {
-    std::mutex mutex;
-    std::vector<std::string> lines;
-    static void Take(void* context, const char* line) {
-        auto* self = static_cast<Collector*>(context);
-        std::lock_guard<std::mutex> lock(self->mutex);
-        self->lines.emplace_back(line);
-    }
-};
-
 // A pointer that crashes whoever reads a string through it.
 const char* const kUnreadable = reinterpret_cast<const char*>(static_cast<uintptr_t>(16));
 
@@ -95,10 +87,8 @@ TEST(WriteLog, WithoutATargetFormatsNothing) {
 }
 
 TEST(WriteLog, HandsTheFormattedLineToTheCallback) {
-    Collector collector;
-    LogSink sink;
-    sink.callback = &Collector::Take;
-    sink.context = &collector;
+    CollectingLog collector;
+    LogSink& sink = collector.sink;
     WriteLog(&sink, "Quorvantis: %s baud rate set to %i", "COM3", 115200);
     WriteLog(&sink, "Quorvantis: ReadEEPROM requested, %i bytes to address %X", 1, 0xABCDu);
     EXPECT_EQ(collector.lines, (std::vector<std::string>{"Quorvantis: COM3 baud rate set to 115200",
@@ -106,10 +96,8 @@ TEST(WriteLog, HandsTheFormattedLineToTheCallback) {
 }
 
 TEST(WriteLog, CutsALongLineTo4095Characters) {
-    Collector collector;
-    LogSink sink;
-    sink.callback = &Collector::Take;
-    sink.context = &collector;
+    CollectingLog collector;
+    LogSink& sink = collector.sink;
     std::string text(5000, 'x');
     for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
     WriteLog(&sink, "%s", text.c_str());
@@ -118,10 +106,8 @@ TEST(WriteLog, CutsALongLineTo4095Characters) {
 }
 
 TEST(WriteLog, TwoThreadsLoggingAtOnceKeepTheirLinesWhole) {
-    Collector collector;
-    LogSink sink;
-    sink.callback = &Collector::Take;
-    sink.context = &collector;
+    CollectingLog collector;
+    LogSink& sink = collector.sink;
     constexpr int kLines = 2000;
     auto writer = [&sink](char fill) {
         const std::string body(3000, fill);

@@ -10,23 +10,12 @@
 #include <vector>
 
 #include "checksum.h"
+#include "collecting_log.h"
 #include "device_link.h"
 #include "serial_fake.h"
 
 // Collects every finished log line.
-struct CollectedLog {
-    std::vector<std::string> lines;
-    LogSink sink;
-
-    CollectedLog() {
-        sink.callback = [](void* context, const char* line) {
-            static_cast<CollectedLog*>(context)->lines.emplace_back(line);
-        };
-        sink.context = this;
-    }
-    CollectedLog(const CollectedLog&) = delete;
-    CollectedLog& operator=(const CollectedLog&) = delete;
-};
+using CollectedLog = CollectingLog;
 
 // A unit that answers the version query, memory reads in both framings (memory byte at
 // address a is MemoryByte(a)) and accepts every speed command.

@@ -23,27 +23,12 @@ target_link_libraries(discovery_upload_unit_tests PRIVATE
 drusel_add_gtest(discovery_upload_unit_tests)
 
 # Image file faults need a scripted image file layer in place of the platform's.
-set(_upload_log_sources "")
-foreach(src ${DEVICE_PLATFORM_FILE_SOURCES})
-  if(NOT src MATCHES "image_file_")
-    if(IS_ABSOLUTE "${src}")
-      list(APPEND _upload_log_sources "${src}")
-    else()
-      list(APPEND _upload_log_sources "${PROJECT_SOURCE_DIR}/device/${src}")
-    endif()
-  endif()
-endforeach()
 add_executable(upload_file_fault_tests
   $<TARGET_OBJECTS:device_core>
   ${PROJECT_SOURCE_DIR}/tests/support/serial_fake.cpp
-  ${_upload_log_sources}
   ${CMAKE_CURRENT_LIST_DIR}/upload_image_file_fake.cpp
   ${CMAKE_CURRENT_LIST_DIR}/upload_file_fault_test.cpp
 )
-target_include_directories(upload_file_fault_tests PRIVATE
-  ${PROJECT_SOURCE_DIR}/device ${PROJECT_SOURCE_DIR}/tests/support)
-if(WIN32)
-  target_include_directories(upload_file_fault_tests PRIVATE ${PROJECT_SOURCE_DIR}/ui)
-endif()
+target_include_directories(upload_file_fault_tests PRIVATE ${DRUSEL_DEVICE_INCLUDE_DIRS} ${PROJECT_SOURCE_DIR}/tests/support)
 target_link_libraries(upload_file_fault_tests PRIVATE upload_oracle ${GTEST_TARGETS})
 drusel_add_gtest(upload_file_fault_tests)

@@ -5,7 +5,6 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND TARGET sim_bench)
     ${PROJECT_SOURCE_DIR}/tests/integration/device_link_port_integration_test.cpp
     ${PROJECT_SOURCE_DIR}/tests/integration/device_link_commands_integration_test.cpp
   )
-  target_include_directories(device_link_wine_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/integration)
   # Where wine differs from Windows (a hung-up line, exclusive opens between processes)
   # the tests only claim "a failure, never success".
   target_compile_definitions(device_link_wine_tests PRIVATE DEVICE_LINK_TESTS_UNDER_WINE)

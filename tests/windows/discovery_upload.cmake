@@ -5,8 +5,6 @@ if(WIN32 AND TARGET sim_bench)
     ${PROJECT_SOURCE_DIR}/tests/integration/discovery_pty_test.cpp
     ${PROJECT_SOURCE_DIR}/tests/integration/upload_pty_test.cpp
   )
-  target_include_directories(discovery_upload_wine_tests PRIVATE
-    ${PROJECT_SOURCE_DIR}/tests/integration ${PROJECT_SOURCE_DIR}/tests/unit)
   # wine does not wake a read when the peer hangs up: it runs out its time-out empty.
   target_compile_definitions(discovery_upload_wine_tests PRIVATE DRUSEL_HANGUP_READS_AS_SILENCE)
   target_link_libraries(discovery_upload_wine_tests PRIVATE device_link sim_bench upload_oracle ${GTEST_TARGETS})

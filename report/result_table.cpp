@@ -30,7 +30,6 @@ constexpr ResultRow RESULT_ROWS[] = {
 
 constexpr ResultMessage LAST_ROW = {"Update Failed!", "Error!", MESSAGE_ICON_ERROR};
 
-constexpr int32_t FIRMWARE_CAPABILITY = 0x02;
 
 }  // namespace
 
@@ -42,7 +41,7 @@ ResultMessage LookupResultMessage(ResultCode result) {
 }
 
 ResultCode ResultForDisplay(ResultCode result, int32_t protocolFlags) {
-    if (result == RESULT_REFUSED && (protocolFlags & FIRMWARE_CAPABILITY) == 0) return RESULT_NO_APPROVED_DEVICE;
+    if (result == RESULT_REFUSED && (protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) == 0) return RESULT_NO_APPROVED_DEVICE;
     return result;
 }
 

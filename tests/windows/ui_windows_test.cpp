@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "collecting_log.h"
 #include "device_link.h"
 #include "edit_control_log.h"
 #include "firmware_update_proc.h"
@@ -48,7 +49,7 @@ protected:
 
 TEST_F(WindowTest, LogLinesAreSeparatedByCrLfWithNothingAfterTheLast) {
     LogSink sink;
-    sink.editWindow = edit;
+    AttachEditControl(&sink, edit);
     WriteLog(&sink, "Quorvantis: %s", "first");
     WriteLog(&sink, "FirmwareUpdateProc completed with result: %i", -14);
     EXPECT_EQ(TextOf(edit), "Quorvantis: first\r\nFirmwareUpdateProc completed with result: -14");
@@ -66,7 +67,7 @@ TEST_F(WindowTest, LongLogLineReachesTheControlCutTo4095Characters) {
     // The control's default limit is smaller; lift it so the cut seen is the log's own.
     SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
     LogSink sink;
-    sink.editWindow = edit;
+    AttachEditControl(&sink, edit);
     const std::string longLine(5000, 'q');
     WriteLog(&sink, "%s", longLine.c_str());
     const std::string text = TextOf(edit);
@@ -161,7 +162,6 @@ LRESULT CALLBACK CompletionProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void CollectLine(void* context, const char* line) { static_cast<std::string*>(context)->append(line); }
 
 TEST(FirmwareUpdateProcTest, LogsAndSendsTheResultThenReturns1) {
     WNDCLASSA windowClass{};
@@ -175,11 +175,8 @@ TEST(FirmwareUpdateProcTest, LogsAndSendsTheResultThenReturns1) {
 
     // A link that identified no flashable unit: the upload refuses before any file or port.
     DeviceLink link;
-    std::string logged;
-    LogSink sink;
-    sink.callback = CollectLine;
-    sink.context = &logged;
-    link.logSink = &sink;
+    CollectingLog logged;
+    link.logSink = &logged.sink;
     static UpdateRequest request{};
     request.link = &link;
     request.dialogWindow = window;
@@ -206,7 +203,7 @@ TEST(FirmwareUpdateProcTest, LogsAndSendsTheResultThenReturns1) {
     EXPECT_EQ(exitCode, 1u);
     EXPECT_EQ(completion.wParam, 0u);
     EXPECT_EQ(static_cast<ResultCode>(completion.lParam), RESULT_REFUSED);
-    EXPECT_NE(logged.find("FirmwareUpdateProc completed with result: -3"), std::string::npos) << logged;
+    EXPECT_TRUE(logged.Contains("FirmwareUpdateProc completed with result: -3"));
     DestroyWindow(window);
 }
 

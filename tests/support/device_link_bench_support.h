@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "checksum.h"
+#include "collecting_log.h"
 #include "device_link.h"
 #include "sim_bench.h"
 
@@ -23,22 +24,7 @@ constexpr bool kUnderWine = true;
 constexpr bool kUnderWine = false;
 #endif
 
-struct LinkLog {
-    std::vector<std::string> lines;
-    LogSink sink;
-    LinkLog() {
-        sink.callback = [](void* context, const char* line) { static_cast<LinkLog*>(context)->lines.emplace_back(line); };
-        sink.context = this;
-    }
-    LinkLog(const LinkLog&) = delete;
-    LinkLog& operator=(const LinkLog&) = delete;
-    bool Contains(const std::string& line) const {
-        for (const auto& l : lines) {
-            if (l == line) return true;
-        }
-        return false;
-    }
-};
+using LinkLog = CollectingLog;
 
 // Memory whose byte at address a is (a * 13 + 5) mod 256, with the model letter at 1 and
 // the attachment letter at 4 as a unit keeps them.
