@@ -1,5 +1,8 @@
 // flash IMAGE: check the image, identify the unit at 115200, switch to the asked speed,
 // upload with progress, come back to 115200 on every path, re-identify, report.
+//
+// Every way out of a run that found a unit goes through one UnitRelease (port closed,
+// interrupt phase freed) and one final report.
 #include <chrono>
 #include <cstdio>
 
@@ -9,7 +12,7 @@
 #include "port_probe.h"
 #include "progress_view.h"
 #include "result_table.h"
-#include "speed_return.h"
+#include "speed_return_text.h"
 #include "terminal.h"
 #include "unit_answer_text.h"
 
@@ -44,12 +47,162 @@ std::string Join(const std::string& a, const std::string& b) {
     return a + " " + b;
 }
 
+// How a run on a unit ends: the exit code and the two lines of the final report.
+struct FlashEnd {
+    ExitCode exit;
+    std::string headline;
+    std::string detail;
+    bool yieldsToStop = false;  // a stop asked for until the very end makes it exit 7
+};
+
+// Lets the port go and ends the guarded phase, once, on every way out of a run that
+// found a unit; the final report is written after it, as the port's log line comes first.
+class UnitRelease {
+public:
+    UnitRelease(DeviceLink& link, InterruptControl& interrupts) : link_(link), interrupts_(interrupts) {}
+    ~UnitRelease() { Now(); }
+    UnitRelease(const UnitRelease&) = delete;
+    UnitRelease& operator=(const UnitRelease&) = delete;
+
+    void Now() {
+        if (done_) return;
+        done_ = true;
+        link_.ClosePort();
+        interrupts_.SetPhase(InterruptPhase::Free);
+    }
+
+private:
+    DeviceLink& link_;
+    InterruptControl& interrupts_;
+    bool done_ = false;
+};
+
+struct FlashRun {
+    const RunContext& context;
+    DeviceLink& link;
+    InterruptControl& interrupts;
+    const ImageSummary& image;
+    const PortReport& unit;
+    JsonLine& extra;
+};
+
+// Moves the unit to the asked speed; an end when it did not move or the user stopped.
+bool SwitchToAskedSpeed(const FlashRun& run, FlashEnd* end) {
+    const int32_t speed = run.context.options.speed;
+    if (speed != BASE_SPEED_BPS) {
+        const SpeedSwitchOutcome switched = run.link.SwitchSpeed(CodeOfSpeed(speed));
+        if (!switched.Moved()) {
+            const std::string back = SpeedReturnText(run.link.ReturnToBaseSpeed(false));
+            *end = {ExitCodeForResult(switched.result), LookupResultMessage(switched.result).text,
+                    Join(run.unit.linkName + ": the unit did not move to " + std::to_string(speed) + " bit/s (" +
+                             ResultCodeName(switched.result) + "); nothing of the image was sent.",
+                         back),
+                    true};
+            return false;
+        }
+    }
+    if (run.interrupts.StopRequested()) {
+        const std::string back = SpeedReturnText(run.link.ReturnToBaseSpeed(false));
+        *end = {ExitCode::Interrupted, "Interrupted before the upload began.",
+                Join("Nothing of the image was sent.", back)};
+        return false;
+    }
+    return true;
+}
+
+// The upload, the way back to 115200 and the re-identification, in words.
+FlashEnd Upload(const FlashRun& run) {
+    const Output& out = run.context.out;
+    const std::string& path = run.context.options.imagePath;
+    const int32_t speed = run.context.options.speed;
+
+    out.Say("Uploading " + std::to_string(run.image.size) + " bytes at " + std::to_string(speed) + " bit/s.");
+    ProgressView view(StyleFor(out), static_cast<uint32_t>(run.image.size));
+    const ProgressTarget target = view.Target();
+    run.interrupts.SetPhase(InterruptPhase::Uploading);
+    const auto started = std::chrono::steady_clock::now();
+    const ResultCode result = run.link.UploadFirmware(path.c_str(), &target);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const uint32_t osError = (result == RESULT_WRITE_FAILED || result == RESULT_READ_FAILED) ? SerialLastError() : 0;
+    run.interrupts.SetPhase(InterruptPhase::Guarded);
+    const bool cancelled = run.interrupts.Cancelled();
+
+    const SpeedReturn back = run.link.ReturnToBaseSpeed(result == RESULT_OK);
+    const std::string backText = SpeedReturnText(back);
+    run.extra.Add("speed", speed).Add("result", result).Add("seconds", seconds);
+    run.extra.Add("blocks_taken", view.StepsTaken()).Add("blocks", run.image.BlockWrites());
+    if (back.WasFast()) run.extra.Add("back_at_115200", back.BackAtBase()).Add("speed_return", backText);
+
+    if (result != RESULT_OK && cancelled)
+        return {ExitCode::Interrupted, LookupResultMessage(result).text,
+                Join(run.unit.linkName + ": the upload was stopped by the user after " +
+                         std::to_string(view.StepsTaken()) + " of " + std::to_string(run.image.BlockWrites()) +
+                         " blocks; the unit is left without working firmware.",
+                     backText)};
+    if (result != RESULT_OK)
+        return {ExitCodeForResult(result), LookupResultMessage(result).text,
+                Join(FailureDetail(run.unit.linkName, result, osError), backText), true};
+
+    // Re-identify at 115200 for the new version, unless the user asked to stop.
+    VersionTriple version{};
+    DeviceKind kindAfter = 0;
+    if (!run.interrupts.StopRequested()) {
+        const std::string name = run.link.portName;
+        const char* names[] = {name.c_str()};
+        kindAfter = run.link.DiscoverDevice(nullptr, 0, &version, PortList{names, 1});
+    }
+    char message[MESSAGE_CAPACITY];
+    FormatSuccessMessage(kindAfter, version, message, sizeof message);
+    if (kindAfter != 0) run.extra.Add("new_version", VersionText(version));
+    const std::string timing = "Uploaded " + std::to_string(run.image.size) + " bytes in " + Seconds(seconds) + ".";
+    return {ExitCode::Success, message, Join(timing, backText), true};
+}
+
+// Finds the unit, then dry run or switch, upload and report.
+FlashEnd RunOnUnit(const RunContext& context, DeviceLink& link, InterruptControl& interrupts,
+                   const ImageSummary& image, JsonLine& extra) {
+    const Output& out = context.out;
+    std::vector<PortReport> reports;
+    const int index = FindUnit(link, context.ports, &reports);
+    if (index < 0 || !reports[static_cast<size_t>(index)].Flashable() ||
+        (link.protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) == 0) {
+        const std::string detail = index < 0 ? ScanAccount(reports)
+                                             : reports[static_cast<size_t>(index)].linkName + ": " +
+                                                   DescribeOutcome(reports[static_cast<size_t>(index)]) +
+                                                   ", which cannot take firmware.";
+        return {ExitCode::NoUnit, "Device not found. Be sure it is connected and configured.", detail};
+    }
+    const PortReport unit = reports[static_cast<size_t>(index)];
+    extra.Add("port", unit.linkName).Add("old_version", VersionText(unit.version)).Add("description", unit.description);
+    out.Say("Found " + unit.description + " on " + unit.linkName + ".");
+    out.Emit(JsonLine()
+                 .Add("event", "unit")
+                 .Add("port", unit.linkName)
+                 .Add("kind", unit.kind)
+                 .Add("description", unit.description)
+                 .Add("version", VersionText(unit.version)));
+
+    const int32_t speed = context.options.speed;
+    if (context.options.dryRun) {
+        for (const std::string& line : ImageSummaryLines(image)) out.Say(line);
+        extra.Add("dry_run", true).Add("speed", speed);
+        return {ExitCode::Success, "Dry run: the image is good and the unit can take it; nothing was sent.",
+                "The upload would go at " + std::to_string(speed) + " bit/s."};
+    }
+
+    // From here on the unit may talk at a fast speed: a stop waits for the current step.
+    interrupts.SetPhase(InterruptPhase::Guarded);
+    const FlashRun run{context, link, interrupts, image, unit, extra};
+    FlashEnd end{};
+    if (!SwitchToAskedSpeed(run, &end)) return end;
+    return Upload(run);
+}
+
 }  // namespace
 
 int RunFlash(const RunContext& context) {
     const Output& out = context.out;
     const std::string& path = context.options.imagePath;
-    const int32_t speed = context.options.speed;
     InterruptControl& interrupts = InterruptControl::Instance();
 
     // The image first: a bad file never costs a port.
@@ -67,108 +220,9 @@ int RunFlash(const RunContext& context) {
     DeviceLink link;
     link.logSink = context.logSink;
     link.cancelRequested = interrupts.CancelFlag();
-    std::vector<PortReport> reports;
-    const int index = FindUnit(link, context.ports, &reports);
-    if (index < 0 || !reports[static_cast<size_t>(index)].Flashable() || (link.protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) == 0) {
-        link.ClosePort();
-        const std::string detail = index < 0 ? ScanAccount(reports)
-                                             : reports[static_cast<size_t>(index)].linkName + ": " +
-                                                   DescribeOutcome(reports[static_cast<size_t>(index)]) +
-                                                   ", which cannot take firmware.";
-        return out.Finish("flash", ExitCode::NoUnit, "Device not found. Be sure it is connected and configured.",
-                          detail, extra);
-    }
-    const PortReport unit = reports[static_cast<size_t>(index)];
-    extra.Add("port", unit.linkName).Add("old_version", VersionText(unit.version)).Add("description", unit.description);
-    out.Say("Found " + unit.description + " on " + unit.linkName + ".");
-    out.Emit(JsonLine()
-                 .Add("event", "unit")
-                 .Add("port", unit.linkName)
-                 .Add("kind", unit.kind)
-                 .Add("description", unit.description)
-                 .Add("version", VersionText(unit.version)));
-
-    if (context.options.dryRun) {
-        for (const std::string& line : ImageSummaryLines(image)) out.Say(line);
-        link.ClosePort();
-        extra.Add("dry_run", true).Add("speed", speed);
-        return out.Finish("flash", ExitCode::Success,
-                          "Dry run: the image is good and the unit can take it; nothing was sent.",
-                          "The upload would go at " + std::to_string(speed) + " bit/s.", extra);
-    }
-
-    // From here on the unit may talk at a fast speed: a stop waits for the current step.
-    interrupts.SetPhase(InterruptPhase::Guarded);
-    if (speed != BASE_SPEED_BPS) {
-        const ResultCode switched = link.ChangeSpeed(CodeOfSpeed(speed));
-        if (switched != RESULT_OK || link.portOpen != 1) {
-            const ResultCode failure = switched != RESULT_OK ? switched : RESULT_NOT_OPEN;
-            const SpeedReturn back = ReturnTo115200(link, false);
-            link.ClosePort();
-            interrupts.SetPhase(InterruptPhase::Free);
-            const ExitCode exit = interrupts.StopRequested() ? ExitCode::Interrupted : ExitCodeForResult(failure);
-            return out.Finish("flash", exit, LookupResultMessage(failure).text,
-                              Join(unit.linkName + ": the unit did not move to " + std::to_string(speed) +
-                                       " bit/s (" + ResultCodeName(failure) + "); nothing of the image was sent.",
-                                   back.account),
-                              extra);
-        }
-    }
-    if (interrupts.StopRequested()) {
-        const SpeedReturn back = ReturnTo115200(link, false);
-        link.ClosePort();
-        interrupts.SetPhase(InterruptPhase::Free);
-        return out.Finish("flash", ExitCode::Interrupted, "Interrupted before the upload began.",
-                          Join("Nothing of the image was sent.", back.account), extra);
-    }
-
-    out.Say("Uploading " + std::to_string(image.size) + " bytes at " + std::to_string(speed) + " bit/s.");
-    ProgressView view(StyleFor(out), static_cast<uint32_t>(image.size));
-    const ProgressTarget target = view.Target();
-    interrupts.SetPhase(InterruptPhase::Uploading);
-    const auto started = std::chrono::steady_clock::now();
-    const ResultCode result = link.UploadFirmware(path.c_str(), &target);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    const uint32_t osError = (result == RESULT_WRITE_FAILED || result == RESULT_READ_FAILED) ? SerialLastError() : 0;
-    interrupts.SetPhase(InterruptPhase::Guarded);
-    const bool cancelled = interrupts.Cancelled();
-
-    const SpeedReturn back = ReturnTo115200(link, result == RESULT_OK);
-    extra.Add("speed", speed).Add("result", result).Add("seconds", seconds);
-    extra.Add("blocks_taken", view.StepsTaken()).Add("blocks", image.BlockWrites());
-    if (back.wasFast) extra.Add("back_at_115200", back.backAt115200).Add("speed_return", back.account);
-
-    if (result != RESULT_OK) {
-        link.ClosePort();
-        interrupts.SetPhase(InterruptPhase::Free);
-        if (cancelled)
-            return out.Finish("flash", ExitCode::Interrupted, LookupResultMessage(result).text,
-                              Join(unit.linkName + ": the upload was stopped by the user after " +
-                                       std::to_string(view.StepsTaken()) + " of " +
-                                       std::to_string(image.BlockWrites()) +
-                                       " blocks; the unit is left without working firmware.",
-                                   back.account),
-                              extra);
-        return out.Finish("flash", interrupts.StopRequested() ? ExitCode::Interrupted : ExitCodeForResult(result),
-                          LookupResultMessage(result).text,
-                          Join(FailureDetail(unit.linkName, result, osError), back.account), extra);
-    }
-
-    // Re-identify at 115200 for the new version, unless the user asked to stop.
-    VersionTriple version{};
-    DeviceKind kindAfter = 0;
-    if (!interrupts.StopRequested()) {
-        const std::string name = link.portName;
-        const char* names[] = {name.c_str()};
-        kindAfter = link.DiscoverDevice(nullptr, 0, &version, PortList{names, 1});
-    }
-    link.ClosePort();
-    interrupts.SetPhase(InterruptPhase::Free);
-
-    char message[MESSAGE_CAPACITY];
-    FormatSuccessMessage(kindAfter, version, message, sizeof message);
-    if (kindAfter != 0) extra.Add("new_version", VersionText(version));
-    const std::string timing = "Uploaded " + std::to_string(image.size) + " bytes in " + Seconds(seconds) + ".";
-    return out.Finish("flash", interrupts.StopRequested() ? ExitCode::Interrupted : ExitCode::Success, message,
-                      Join(timing, back.account), extra);
+    UnitRelease release(link, interrupts);
+    const FlashEnd end = RunOnUnit(context, link, interrupts, image, extra);
+    release.Now();
+    const ExitCode exit = end.yieldsToStop && interrupts.StopRequested() ? ExitCode::Interrupted : end.exit;
+    return out.Finish("flash", exit, end.headline, end.detail, extra);
 }

@@ -22,7 +22,7 @@ int RunInfo(const RunContext& context) {
     std::vector<PortReport> reports;
     const int index = FindUnit(link, context.ports, &reports);
     if (index < 0) {
-        if (link.portHandle != nullptr) link.ClosePort();
+        if (link.HoldsPort()) link.ClosePort();
         return out.Finish("info", ExitCode::NoUnit, "Device not found. Be sure it is connected and configured.",
                           ScanAccount(reports));
     }

@@ -19,7 +19,7 @@ int RunList(const RunContext& context) {
         link.logSink = context.logSink;
         const PortReport report = ProbePort(link, port);
         if (report.Answered()) ++found;
-        if (link.portHandle != nullptr) link.ClosePort();
+        if (link.HoldsPort()) link.ClosePort();
         out.Say(port.name + (port.label.empty() ? "" : " [" + port.label + "]") + ": " + DescribeOutcome(report));
         JsonLine line = PortReportJson(report);
         out.Emit(JsonLine().Add("event", "port").AddRaw("report", line.Text()));

@@ -2,10 +2,7 @@
 
 #include <cstdio>
 
-
 namespace {
-
-constexpr size_t DESCRIPTION_CAPACITY = 64;
 
 const char* OutcomeName(PortOutcome outcome) {
     switch (outcome) {
@@ -26,10 +23,6 @@ std::string WithOsError(const char* words, uint32_t error) {
     return text.empty() ? words : std::string(words) + " (" + text + ")";
 }
 
-bool AllZero(const VersionTriple& version) {
-    return version.major == 0 && version.minor == 0 && version.letter == 0;
-}
-
 }  // namespace
 
 std::string OsErrorText(uint32_t error) {
@@ -43,6 +36,23 @@ std::string OsErrorText(uint32_t error) {
     return result;
 }
 
+namespace {
+
+PortOutcome OutcomeOfProbe(ProbeState state) {
+    switch (state) {
+    case ProbeState::Found: return PortOutcome::Found;
+    case ProbeState::UnknownUnit: return PortOutcome::UnknownUnit;
+    case ProbeState::NoAnswer: return PortOutcome::NoAnswer;
+    case ProbeState::CannotConfigure: return PortOutcome::CannotConfigure;
+    case ProbeState::NoSuchPort: return PortOutcome::NoSuchPort;
+    case ProbeState::Busy: return PortOutcome::Busy;
+    case ProbeState::CannotOpen: return PortOutcome::CannotOpen;
+    }
+    return PortOutcome::CannotOpen;
+}
+
+}  // namespace
+
 PortReport ProbePort(DeviceLink& link, const PortCandidate& port) {
     PortReport report;
     report.port = port;
@@ -51,24 +61,12 @@ PortReport ProbePort(DeviceLink& link, const PortCandidate& port) {
         report.outcome = PortOutcome::BadName;
         return report;
     }
-    const char* names[] = {report.linkName.c_str()};
-    char description[DESCRIPTION_CAPACITY] = {};
-    link.lastOsError = 0;
-    report.kind = link.DiscoverDevice(description, sizeof description, &report.version, PortList{names, 1});
-    report.description = description;
-    if (report.kind != 0) {
-        report.outcome = PortOutcome::Found;
-    } else if (link.portOpen == 1) {
-        // Discovery zeroes the version when no unit answered.
-        report.outcome = AllZero(report.version) ? PortOutcome::NoAnswer : PortOutcome::UnknownUnit;
-    } else if (link.portHandle != nullptr) {
-        report.outcome = PortOutcome::CannotConfigure;
-    } else {
-        report.osError = link.lastOsError;
-        if (SerialErrorIsNoSuchPort(report.osError)) report.outcome = PortOutcome::NoSuchPort;
-        else if (SerialErrorIsBusy(report.osError)) report.outcome = PortOutcome::Busy;
-        else report.outcome = PortOutcome::CannotOpen;
-    }
+    const ProbeOutcome probe = link.ProbePort(report.linkName.c_str());
+    report.outcome = OutcomeOfProbe(probe.state);
+    report.osError = probe.osError;
+    report.kind = probe.kind;
+    report.version = probe.version;
+    report.description = probe.description;
     return report;
 }
 

@@ -1,8 +1,8 @@
 // What is on a port: nothing, something busy, a silent line, or a unit and what it is.
 //
-// Probing a port is one run of discovery limited to that port, so the identification is
-// exactly the link's; what discovery does not say (why a port would not open) comes
-// from the link's state and its last operating-system error.
+// Probing a port is the link's ProbePort, so the identification and the reason a port
+// failed are exactly the link's; this file adds the port's name as the user gave it and
+// the words.
 #pragma once
 #include <string>
 #include <vector>

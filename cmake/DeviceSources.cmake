@@ -9,6 +9,8 @@ set(DRUSEL_DEVICE_CORE_SOURCES
   ${DRUSEL_ROOT}/device/checksum.cpp
   ${DRUSEL_ROOT}/device/log.cpp
   ${DRUSEL_ROOT}/device/device_link.cpp
+  ${DRUSEL_ROOT}/device/speed_control.cpp
+  ${DRUSEL_ROOT}/device/probe_port.cpp
   ${DRUSEL_ROOT}/device/commands.cpp
   ${DRUSEL_ROOT}/device/discovery.cpp
   ${DRUSEL_ROOT}/device/describe_device.cpp
@@ -37,6 +39,7 @@ set(DRUSEL_REPORT_SOURCES
   ${DRUSEL_ROOT}/report/version_text.cpp
   ${DRUSEL_ROOT}/report/device_text.cpp
   ${DRUSEL_ROOT}/report/unit_answer_text.cpp
+  ${DRUSEL_ROOT}/report/speed_return_text.cpp
 )
 
 set(DRUSEL_DEVICE_INCLUDE_DIRS ${DRUSEL_ROOT}/device ${DRUSEL_ROOT}/platform)

@@ -1,5 +1,5 @@
 // DeviceLink port operations: open and configure a port, release it, set the read
-// time-out, and move unit and port together to another speed.
+// time-out. Speed changes are in speed_control.cpp.
 //
 // Every driver step goes through serial.h, one call per step, so that the log lines and
 // the Held state (a handle that is open but not configured) fall exactly between them.
@@ -125,44 +125,4 @@ ResultCode DeviceLink::SetReadTimeout(uint32_t milliseconds) {
         WriteLog(logSink, "Quorvantis: Comm Read Timeout Set Failed with %i", result);
     }
     return result;
-}
-
-ResultCode DeviceLink::ChangeSpeed(SpeedCode code) {
-    const int32_t newSpeed = SpeedOfCode(code);
-    if (newSpeed == 0) {
-        idle = 1;
-        return RESULT_BAD_ARGUMENT;
-    }
-
-    idle = 0;
-    // With no handle there is nothing to purge and the write fails; the driver is not
-    // asked to act on a null handle.
-    if (portHandle != nullptr) SerialPurge(portHandle);
-
-    uint8_t request[3] = {OPCODE_SPEED, static_cast<uint8_t>(code), 0};
-    request[2] = AdditiveChecksum(request, 2);
-    uint32_t written = 0;
-    if (portHandle == nullptr || !SerialWrite(portHandle, request, sizeof request, &written)) {
-        idle = 1;
-        return RESULT_WRITE_FAILED;
-    }
-
-    uint8_t answer = 0;
-    uint32_t received = 0;
-    if (!SerialRead(portHandle, &answer, 1, &received)) {
-        idle = 1;
-        return RESULT_READ_FAILED;
-    }
-    if (received != 1 || answer != ANSWER_ACCEPTED) {
-        idle = 1;
-        return RESULT_FAILED;
-    }
-
-    // The unit now talks at the new speed. Reopen without the speed restore of OpenPort:
-    // speedCode still holds the old code here, and a restore would send a second 'S' at
-    // the old speed (and nest without end against a unit that always accepts).
-    OpenPortWithoutSpeedRestore(portName, newSpeed);
-    speedCode = code;
-    idle = 1;
-    return RESULT_OK;
 }

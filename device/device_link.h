@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "device_types.h"
+#include "link_outcomes.h"
 #include "log.h"
 #include "progress.h"
 #include "protocol.h"
@@ -57,11 +58,24 @@ public:
     void ClosePort();
     ResultCode SetReadTimeout(uint32_t milliseconds);
     ResultCode ChangeSpeed(SpeedCode code);
+    // ChangeSpeed with its outcome told apart: accepted, refused, no answer, not sent,
+    // or accepted but the port could not follow.
+    SpeedSwitchOutcome SwitchSpeed(SpeedCode code);
+    // After work at a fast speed, bring unit and port back to 115200 and say how that went.
+    // After a success the unit is asked at the fast speed first (it may restart at 115200
+    // or go on fast); after a failure the switch back is asked at once. Then, if needed,
+    // the host side alone goes back to 115200 and asks once more. Reported, never assumed.
+    SpeedReturn ReturnToBaseSpeed(bool uploadSucceeded);
+    bool HoldsPort() const { return portHandle != nullptr; }
 
     // Query commands.
     ResultCode QueryVersion(VersionTriple* out);
     ResultCode ReadEEPROM(uint8_t* buffer, uint32_t address, int32_t count);
     ResultCode ReadHardwareInfo(HardwareInfo* out);
+
+    // One port, the way discovery tries it: found, no answer, busy, no such port, cannot
+    // be opened (with the system's error) or configured. On an answer the port stays open.
+    ProbeOutcome ProbePort(const char* name);
 
     // Discovery: tries the ports in order, keeps the first that answers open, identifies
     // the unit. The description (when given) never exceeds descriptionCapacity, terminator
@@ -79,4 +93,6 @@ public:
 private:
     ResultCode OpenPortWithoutSpeedRestore(const char* name, int32_t speed);
     void ReleaseHeldPort();
+    SpeedSwitchOutcome RequestSpeed(SpeedCode code);
+    bool AnswersAtBaseSpeed();
 };

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "os_error.h"  // why an open or read failed
+
 using ImageFileHandle = void*;  // null when not open
 
 ImageFileHandle ImageFileOpen(const char* path);

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "os_error.h"  // SerialLastError and its meanings
+
 // Null when no port is held. On Win32 this is the HANDLE itself.
 using PortHandle = void*;
 
@@ -54,12 +56,3 @@ bool SerialRead(PortHandle port, void* data, uint32_t count, uint32_t* received)
 void SerialClose(PortHandle port);
 // The pause at the end of opening a port, for the driver and the unit to settle.
 void SerialPause(uint32_t milliseconds);
-
-// The operating system's error code of the calling thread's last failed serial or image
-// file call (errno or GetLastError), and its text.
-uint32_t SerialLastError();
-void SerialErrorText(uint32_t error, char* text, size_t capacity);
-// True when the error means the port does not exist (as opposed to busy or refused).
-bool SerialErrorIsNoSuchPort(uint32_t error);
-// True when the error means the port is held by someone else.
-bool SerialErrorIsBusy(uint32_t error);

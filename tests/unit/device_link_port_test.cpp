@@ -310,6 +310,44 @@ TEST_F(FakeLinkTest, ChangeSpeedFailures) {
     }
 }
 
+// The outcome record tells apart what ChangeSpeed's result code lumps together.
+TEST_F(FakeLinkTest, SwitchSpeedTellsHowTheUnitTookIt) {
+    struct Row {
+        const char* what;
+        std::function<void()> script;
+        SpeedCode code;
+        SpeedSwitchState state;
+        ResultCode result;
+    };
+    const std::vector<Row> rows = {
+        {"accepted", [this] { fake.QueueReply({'O'}); }, SPEED_921600, SpeedSwitchState::Accepted, RESULT_OK},
+        {"accepted, reopen fails",
+         [this] {
+             fake.QueueReply({'O'});
+             fake.FailNth(Step::Open, 1);
+         },
+         SPEED_921600, SpeedSwitchState::ReopenFailed, RESULT_NOT_OPEN},
+        {"refused", [this] { fake.QueueReply({'?'}); }, SPEED_921600, SpeedSwitchState::Refused, RESULT_FAILED},
+        {"silent unit", [] {}, SPEED_460800, SpeedSwitchState::NoAnswer, RESULT_FAILED},
+        {"read fails", [this] { fake.FailNext(Step::Read); }, SPEED_230400, SpeedSwitchState::NoAnswer,
+         RESULT_READ_FAILED},
+        {"write fails", [this] { fake.FailNext(Step::Write); }, SPEED_921600, SpeedSwitchState::NotSent,
+         RESULT_WRITE_FAILED},
+        {"no such code", [] {}, 5, SpeedSwitchState::NotSent, RESULT_BAD_ARGUMENT},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        SetUp();
+        DeviceLink fresh;
+        ASSERT_EQ(fresh.OpenPort("COM1", 115200), RESULT_OK);
+        row.script();
+        const SpeedSwitchOutcome outcome = fresh.SwitchSpeed(row.code);
+        EXPECT_EQ(outcome.state, row.state);
+        EXPECT_EQ(outcome.result, row.result);
+        EXPECT_EQ(outcome.Moved(), row.state == SpeedSwitchState::Accepted);
+    }
+}
+
 TEST_F(FakeLinkTest, ChangeSpeedWithNoPortFailsTheWrite) {
     EXPECT_EQ(link.ChangeSpeed(SPEED_921600), RESULT_WRITE_FAILED);
     EXPECT_EQ(link.idle, 1);

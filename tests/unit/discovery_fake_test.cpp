@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -276,6 +277,65 @@ TEST_F(DiscoveryOverFake, CapabilityBitSurvivesLaterTamberlin) {
         EXPECT_EQ(link.DiscoverDevice(nullptr, 0, &version), letter == '1' ? KIND_TAMBERLIN_I : KIND_TAMBERLIN_II);
         EXPECT_EQ(link.protocolFlags, 3) << "after letter " << letter;
         EXPECT_EQ(link.modelCode, letter == '1' ? 8 : 4);
+    }
+}
+
+// A probe of one port says why it found nothing, from the link's own view of the port,
+// and keeps the port open exactly when something there talked or could have.
+TEST_F(DiscoveryOverFake, ProbeOutcomeForEachWayAPortEnds) {
+    struct Row {
+        const char* what;
+        std::function<void()> setUp;
+        const char* port;
+        ProbeState state;
+        uint32_t osError;
+        DeviceKind kind;
+        bool portKept;
+    };
+    const std::vector<Row> rows = {
+        {"a unit", [this] { Place("COM1", UnitConfig::Kestrale('U', {1, 5, 'A'})); }, "COM1",
+         ProbeState::Found, 0, KIND_KESTRALE | KIND_USB, true},
+        {"an unknown letter", [this] { Place("COM1", UnitConfig::Kestrale('U', {4, 2, 'Z'})); },
+         "COM1", ProbeState::UnknownUnit, 0, 0, true},
+        {"silence", [this] { Place("COM1", UnitConfig::Silent()); }, "COM1",
+         ProbeState::NoAnswer, 0, 0, true},
+        {"refused settings",
+         [this] {
+             Place("COM1", UnitConfig::GristPell());
+             fake.FailNext(FakeSerial::Step::SetLineSettings);
+         },
+         "COM1", ProbeState::CannotConfigure, 0, 0, true},
+        {"no such port", [this] { Place("COM1", UnitConfig::GristPell()); }, "COM9",
+         ProbeState::NoSuchPort, FakeSerial::kNoSuchPortError, 0, false},
+        {"busy",
+         [this] {
+             Place("COM1", UnitConfig::GristPell());
+             fake.FailNext(FakeSerial::Step::Open, FakeSerial::kBusyError);
+         },
+         "COM1", ProbeState::Busy, FakeSerial::kBusyError, 0, false},
+        {"another refusal",
+         [this] {
+             Place("COM1", UnitConfig::GristPell());
+             fake.FailNext(FakeSerial::Step::Open);
+         },
+         "COM1", ProbeState::CannotOpen, FakeSerial::kDriverError, 0, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        fake.Reset();
+        existing.clear();
+        fake.SetExistingPorts({});
+        row.setUp();
+        DeviceLink fresh;
+        const ProbeOutcome outcome = fresh.ProbePort(row.port);
+        EXPECT_EQ(outcome.state, row.state);
+        EXPECT_EQ(outcome.osError, row.osError);
+        EXPECT_EQ(outcome.kind, row.kind);
+        EXPECT_EQ(outcome.Answered(), row.state == ProbeState::Found || row.state == ProbeState::UnknownUnit);
+        EXPECT_EQ(fresh.HoldsPort(), row.portKept);
+        if (row.state == ProbeState::Found) {
+            EXPECT_STREQ(outcome.description, "Kestrale USB v1.5.A");
+        }
     }
 }
 
