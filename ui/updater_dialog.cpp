@@ -33,8 +33,8 @@ void EnableButtons(HWND dialog, bool enabled) {
 
 // Runs discovery and shows what it found, as at start-up: a flashable unit with its
 // version and description, or "Not Found" / "Not Found!" with the port closed. The
-// buttons are disabled by the caller; the window does not respond meanwhile (a scan of
-// five silent ports is short).
+// buttons are disabled by the caller; the window does not respond meanwhile (five silent
+// ports take 0.75 s: script/bench-rescan).
 StartupView Discover(HWND dialog, bool atStartup) {
     VersionTriple version{};
     deviceDescription[0] = '\0';  // discovery appends to what the buffer holds
