@@ -24,6 +24,15 @@ void FolderOfPath(const char* path, char* folder, size_t capacity) {
     folder[length] = '\0';
 }
 
+void TrimInitialFolder(char* folder) {
+    if (folder == nullptr) return;
+    const size_t length = std::strlen(folder);
+    const bool rootOfCurrentDrive = length == 1 && folder[0] == '\\';
+    const bool driveRoot = length == 3 && folder[1] == ':' && folder[2] == '\\';
+    if (rootOfCurrentDrive || driveRoot) return;
+    RemoveOneTrailingBackslash(folder);
+}
+
 bool EscapeAmpersands(const char* text, char* out, size_t capacity) {
     if (out == nullptr || capacity == 0) return false;
     size_t used = 0;

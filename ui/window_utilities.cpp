@@ -41,7 +41,7 @@ bool ShowOpenFileDialog(HWND owner, char* path, char* fileTitle, const char* tit
                         const char* filter, const char* defaultExtension, const char* initialFolder) {
     char folder[PICKER_PATH_CAPACITY] = {};
     if (initialFolder != nullptr) std::snprintf(folder, sizeof folder, "%s", initialFolder);
-    RemoveOneTrailingBackslash(folder);
+    TrimInitialFolder(folder);
     RemoveOneTrailingBackslash(path);
 
     OPENFILENAMEA record{};

@@ -24,8 +24,12 @@
 //   progress                       "POS MAX" of the progress bar
 //   watch-progress TIMEOUT         sample the progress bar until a message box shows:
 //                                  "max=M distinct=D range=R samples=S"
+//   wait-progress-done TIMEOUT     wait until the bar has moved and is back at 0 (the
+//                                  upload's last step before its result is sent)
 //   wait-msgbox TIMEOUT            wait for a message box of the program: "CAPTION<tab>TEXT"
 //   msgbox-press ID                press a button of that box and wait until it is gone
+//   msgbox-owner                   1 when that box is owned by the dialog, else 0
+//   popup-count                    visible top-level dialogs of the program besides the dialog
 //   wait-popup TIMEOUT TITLE       wait for another top-level dialog of the program by title
 //   popup-set-text ID TEXT         WM_SETTEXT to a control of that window
 //   popup-click ID                 BM_CLICK on a button of that window
@@ -35,6 +39,12 @@
 //   windows                        every top-level window of the program, one a line
 //                                  ("CLASS visible=V enabled=E CAPTION"), for diagnosis
 //   exists                         1 while the dialog window exists, else 0
+//   query-end-session              sends WM_QUERYENDSESSION (a logoff): 1 accepted, 0 refused
+//   take-foreground                shows a window of the driver's own and makes it the
+//                                  foreground window (the dialog is then behind it)
+//   foreground                     1 when the foreground window is the dialog or a window
+//                                  it owns, else 0
+//   count-dialogs                  visible windows captioned as the dialog, of any process
 //   wait-gone TIMEOUT              wait until the dialog window is destroyed
 #include <windows.h>
 #include <commctrl.h>
@@ -191,6 +201,13 @@ public:
         if (name == "sync") return Sync(rest);
         if (name == "windows") return Windows();
         if (name == "exists") return Ok(IsWindow(dialog_) ? "1" : "0");
+        if (name == "wait-progress-done") return WaitProgressDone(rest);
+        if (name == "msgbox-owner") return MessageBoxOwner();
+        if (name == "popup-count") return Ok(std::to_string(PopupsOf(pid_, dialog_).size()));
+        if (name == "query-end-session") return QueryEndSession();
+        if (name == "take-foreground") return TakeForeground();
+        if (name == "foreground") return Foreground();
+        if (name == "count-dialogs") return CountDialogs();
         if (name == "wait-gone") return WaitGone(rest);
         return Fail("unknown command: " + name);
     }
@@ -200,6 +217,7 @@ private:
     DWORD pid_ = 0;
     HWND popup_ = nullptr;
     HWND messageBox_ = nullptr;
+    HWND cover_ = nullptr;
 
     Reply Attach(std::string rest) {
         long timeout = 0;
@@ -368,6 +386,63 @@ private:
         if (!boxShown) return Fail("no message box within the time-out");
         return Ok("max=" + std::to_string(highest) + " distinct=" + std::to_string(distinct.size()) +
                   " range=" + std::to_string(range) + " samples=" + std::to_string(samples));
+    }
+
+    Reply WaitProgressDone(std::string rest) {
+        long timeout = 0;
+        if (!ParseInt(NextWord(&rest), &timeout)) return Fail("usage: wait-progress-done TIMEOUT");
+        HWND bar = ProgressBar();
+        if (bar == nullptr) return Fail("no progress bar");
+        bool moved = false;
+        DWORD_PTR position = 0;
+        bool done = WaitFor(static_cast<DWORD>(timeout), [&] {
+            if (!SendWithTimeout(bar, PBM_GETPOS, 0, 0, &position)) return false;
+            if (position > 0) moved = true;
+            return moved && position == 0;
+        });
+        if (!done) return Fail(moved ? "the bar did not go back to 0" : "the bar never moved");
+        return Ok();
+    }
+
+    Reply MessageBoxOwner() {
+        if (messageBox_ == nullptr || !IsWindow(messageBox_)) return Fail("no message box: run wait-msgbox first");
+        return Ok(GetWindow(messageBox_, GW_OWNER) == dialog_ ? "1" : "0");
+    }
+
+    Reply QueryEndSession() {
+        DWORD_PTR answer = 0;
+        if (!SendWithTimeout(dialog_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, &answer)) {
+            return Fail("WM_QUERYENDSESSION did not answer");
+        }
+        return Ok(answer != 0 ? "1" : "0");
+    }
+
+    Reply TakeForeground() {
+        if (cover_ == nullptr) {
+            cover_ = CreateWindowExA(0, "STATIC", "driver cover", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                     nullptr, GetModuleHandleA(nullptr), nullptr);
+            if (cover_ == nullptr) return Fail("cannot create a window: error " + std::to_string(GetLastError()));
+        }
+        SetForegroundWindow(cover_);
+        if (GetForegroundWindow() != cover_) return Fail("the driver's window did not become the foreground");
+        return Ok();
+    }
+
+    Reply Foreground() {
+        HWND front = GetForegroundWindow();
+        for (HWND w = front; w != nullptr; w = GetWindow(w, GW_OWNER)) {
+            if (w == dialog_) return Ok("1");
+        }
+        return Ok("0");
+    }
+
+    Reply CountDialogs() {
+        int count = 0;
+        for (HWND w = FindWindowExA(nullptr, nullptr, kDialogClass, kCaption); w != nullptr;
+             w = FindWindowExA(nullptr, w, kDialogClass, kCaption)) {
+            if (IsWindowVisible(w)) ++count;
+        }
+        return Ok(std::to_string(count));
     }
 
     Reply WaitMessageBox(std::string rest) {

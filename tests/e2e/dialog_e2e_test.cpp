@@ -71,7 +71,7 @@ TEST_F(DialogScenario, ShowsTheKestraleOnCom2AfterTryingCom1AndCancelEndsWithExi
     EXPECT_EQ(SimBench::Get().SpeedCommands(2), 0) << "a speed command at 115200 is not needed";
 }
 
-TEST_F(DialogScenario, NothingAnsweringShowsNotFoundReleasesThePortAndRefusesAnUpdate) {
+TEST_F(DialogScenario, NothingAnsweringShowsNotFoundAndUpdateRescansBeforeRefusing) {
     PlaceUnits({{5, UnitConfig::Silent()}});
     ASSERT_TRUE(StartDialog());
 
@@ -81,7 +81,7 @@ TEST_F(DialogScenario, NothingAnsweringShowsNotFoundReleasesThePortAndRefusesAnU
     EXPECT_EQ(Bytes(SimBench::Get().HostBytes(5)), kVersionQuery);
     EXPECT_TRUE(WaitPortReleased(5)) << "COM5 (opened, silent) was not closed";
 
-    // "Update!" stays available; without a flashable unit the upload is refused and the
+    // "Update!" stays available; it looks for a unit again first, and with none the
     // dialog says what to do about it.
     ASSERT_TRUE(SetPath(WriteImage("fw.enc", ValidImage(300, 1))));
     ASSERT_TRUE(Drive("click " + Id(IDOK_BUTTON)));
@@ -89,10 +89,38 @@ TEST_F(DialogScenario, NothingAnsweringShowsNotFoundReleasesThePortAndRefusesAnU
     ASSERT_TRUE(WaitMessageBox(&box));
     EXPECT_EQ(box.caption, "Approved Device Not Connected");
     EXPECT_EQ(box.text, "Device not found. Be sure it is connected and configured.");
+    EXPECT_EQ(Bytes(SimBench::Get().HostBytes(5)), std::string(kVersionQuery) + kVersionQuery)
+        << "the port was not asked again, or was sent more than the version query";
+    EXPECT_EQ(Enabled(IDCANCEL_BUTTON), "0") << "the buttons are enabled under the message box";
     ASSERT_TRUE(AcknowledgeMessageBox());
     ExpectButtonsRestored();
-    EXPECT_EQ(Bytes(SimBench::Get().HostBytes(5)), kVersionQuery) << "the refused update reached a port";
+    EXPECT_EQ(Text(ID_FW_VERSION), "Not Found");
+    EXPECT_EQ(Text(ID_HW_DESCRIPTION), "Not Found!");
+    EXPECT_TRUE(WaitPortReleased(5)) << "COM5 was not closed after the rescan";
 
+    ASSERT_TRUE(EndWithCancel());
+}
+
+TEST_F(DialogScenario, AUnitPluggedInAfterNotFoundIsFoundWhenUpdateIsPressedAndUpdated) {
+    PlaceUnits({{2, UnitConfig::Silent()}});
+    ASSERT_TRUE(StartDialog());
+    ASSERT_EQ(Text(ID_FW_VERSION), "Not Found");
+
+    UnitConfig kestrale = UnitConfig::Kestrale('U', {1, 5, 'A'});
+    kestrale.versionAfterUpload = {1, 6, 'A'};
+    SimBench::Get().Configure(2, kestrale);  // plugged in on the port that was silent
+    const std::vector<uint8_t> image = ValidImage(900, 2);
+    ASSERT_TRUE(SetPath(WriteImage("fw.enc", image)));
+    ASSERT_TRUE(Drive("click " + Id(IDOK_BUTTON)));
+    MessageBoxSeen box;
+    ASSERT_TRUE(WaitMessageBox(&box));
+    EXPECT_EQ(box.caption, "Success");
+    EXPECT_EQ(box.text, "Update Successful. New version is 01.06.A");
+    EXPECT_EQ(Text(ID_HW_DESCRIPTION), "Kestrale USB v1.5.A") << "the rescan's find is shown";
+    EXPECT_EQ(Text(ID_FW_VERSION), "01.06.A");
+    ASSERT_TRUE(AcknowledgeMessageBox());
+    ExpectButtonsRestored();
+    EXPECT_TRUE(SimBench::Get().ReceivedImage(2) == image) << "the unit did not receive the image byte for byte";
     ASSERT_TRUE(EndWithCancel());
 }
 
@@ -112,6 +140,31 @@ TEST_F(DialogScenario, ATamberlinAnsweringFirstIsShownAsNotFound) {
         EXPECT_TRUE(SimBench::Get().HostBytes(3).empty()) << "the search went on after COM1 answered";
         ASSERT_TRUE(EndWithCancel());
     }
+}
+
+TEST_F(DialogScenario, ASecondStartBringsTheFirstDialogToTheFrontAndEnds) {
+    PlaceUnits({{1, UnitConfig::Kestrale()}});
+    ASSERT_TRUE(StartDialog());
+    const size_t sentByFirst = SimBench::Get().HostBytes(1).size();
+    std::string value;
+    ASSERT_TRUE(Drive("take-foreground"));
+    ASSERT_TRUE(Drive("foreground", &value));
+    ASSERT_EQ(value, "0") << "the dialog could not be put behind for the check";
+
+    ChildProcess second;
+    std::string error;
+    ASSERT_TRUE(session_->StartProgram(&second, "DruselUpdater.exe", {}, /*pipes=*/false, &error)) << error;
+    std::optional<int> code = second.WaitExit(30000);
+    ASSERT_TRUE(code.has_value()) << "the second instance did not end";
+    EXPECT_EQ(*code, 0);
+
+    ASSERT_TRUE(Drive("count-dialogs", &value));
+    EXPECT_EQ(value, "1");
+    ASSERT_TRUE(Drive("foreground", &value));
+    EXPECT_EQ(value, "1") << "the first dialog was not brought to the front";
+    EXPECT_EQ(SimBench::Get().HostBytes(1).size(), sentByFirst) << "the second instance spoke to the port";
+    EXPECT_EQ(Text(ID_FW_VERSION), "01.05.A");
+    ASSERT_TRUE(EndWithCancel());
 }
 
 TEST_F(DialogScenario, APortInUseIsPassedOver) {
@@ -184,7 +237,7 @@ TEST_F(DialogScenario, APacedUpdateMovesTheBarAndReportsTheNewVersion) {
     EXPECT_TRUE(WaitPortReleased(2));
 }
 
-TEST_F(DialogScenario, CloseRequestsAreIgnoredWhileAnUpdateRuns) {
+TEST_F(DialogScenario, CloseRequestsAndASessionEndAreRefusedWhileAnUpdateRuns) {
     UnitConfig kestrale = UnitConfig::Kestrale();
     kestrale.paced = true;
     PlaceUnits({{1, kestrale}});
@@ -199,6 +252,11 @@ TEST_F(DialogScenario, CloseRequestsAreIgnoredWhileAnUpdateRuns) {
     ASSERT_TRUE(Drive("key " + Id(ID_IMAGE_PATH) + " 27"));
     ASSERT_TRUE(Drive("close"));
     ASSERT_TRUE(Drive("sys-close"));
+    std::string endSession;
+    ASSERT_TRUE(Drive("query-end-session", &endSession));
+    EXPECT_EQ(endSession, "0") << "a logoff would end the program with the unit half-programmed";
+    // The block reason given with the refusal cannot be read back here: wine 8 has no
+    // ShutdownBlockReasonQuery (calling it ends the caller).
     ASSERT_TRUE(Drive("sync 10000")) << "the dialog went away or stopped handling messages";
     ASSERT_EQ(Text(IDOK_BUTTON), kUpdating) << "the update ended before the close requests were handled: "
                                                "the image is too short for this machine";
@@ -214,6 +272,8 @@ TEST_F(DialogScenario, CloseRequestsAreIgnoredWhileAnUpdateRuns) {
     EXPECT_EQ(exists, "1");
     ExpectButtonsRestored();
     EXPECT_TRUE(SimBench::Get().ReceivedImage(1) == image) << "the upload was cut short";
+    ASSERT_TRUE(Drive("query-end-session", &endSession));
+    EXPECT_EQ(endSession, "1") << "the session end is still refused after the update";
     ASSERT_TRUE(EndWithCancel());
 }
 
@@ -243,7 +303,7 @@ TEST_F(DialogScenario, EnterInThePathFieldStartsTheUpdateAndTheSameUpdateCanRunA
     ASSERT_TRUE(EndWithCancel());
 }
 
-TEST_F(DialogScenario, AnEmptyPathFailsWithoutTouchingTheUnit) {
+TEST_F(DialogScenario, AnEmptyPathFailsWithoutAnUploadAndTheUnitIsIdentifiedAgain) {
     PlaceUnits({{1, UnitConfig::Kestrale()}});
     ASSERT_TRUE(StartDialog());
     const size_t sentAtStart = SimBench::Get().HostBytes(1).size();
@@ -255,7 +315,13 @@ TEST_F(DialogScenario, AnEmptyPathFailsWithoutTouchingTheUnit) {
     ASSERT_TRUE(AcknowledgeMessageBox());
     ExpectButtonsRestored();
     EXPECT_EQ(Text(ID_FW_VERSION), "01.05.A");
-    EXPECT_EQ(SimBench::Get().HostBytes(1).size(), sentAtStart) << "bytes went to the unit";
+    // -1 is rescanned: the unit hears a second identification, exactly the first, and
+    // nothing of an upload.
+    const std::vector<uint8_t> sent = SimBench::Get().HostBytes(1);
+    ASSERT_EQ(sent.size(), 2 * sentAtStart) << "bytes other than an identification went to the unit";
+    EXPECT_TRUE(std::equal(sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(sentAtStart),
+                           sent.begin() + static_cast<std::ptrdiff_t>(sentAtStart)));
+    EXPECT_TRUE(SimBench::Get().ReceivedImage(1).empty());
     ASSERT_TRUE(EndWithCancel());
 }
 
@@ -277,7 +343,7 @@ TEST_F(DialogScenario, ATamberlinAnsweringAfterASuccessShowsItsVersion) {
     ASSERT_TRUE(EndWithCancel());
 }
 
-TEST_F(DialogScenario, ASuccessWhoseVersionCannotBeReadNeverShowsTheOldVersionAsNew) {
+TEST_F(DialogScenario, ASuccessWhoseVersionCannotBeReadNeverShowsTheOldVersionAsNewAndRescans) {
     UnitConfig kestrale = UnitConfig::Kestrale('U', {1, 5, 'A'});
     kestrale.versionAfterUpload = {1, 6, 'Z'};  // answers, but as no unit this program knows
     PlaceUnits({{1, kestrale}});
@@ -291,7 +357,54 @@ TEST_F(DialogScenario, ASuccessWhoseVersionCannotBeReadNeverShowsTheOldVersionAs
     EXPECT_EQ(Text(ID_FW_VERSION), "01.05.A") << "the version shown before stays";
     ASSERT_TRUE(AcknowledgeMessageBox());
     ExpectButtonsRestored();
+    // Then discovery runs again: what answers is no unit this program knows.
+    EXPECT_EQ(Text(ID_FW_VERSION), "Not Found");
+    EXPECT_EQ(Text(ID_HW_DESCRIPTION), "Not Found!");
+    EXPECT_TRUE(WaitPortReleased(1)) << "the unknown unit's port stayed open";
     ASSERT_TRUE(EndWithCancel());
+}
+
+TEST_F(DialogScenario, AnUnplugAndReplugBetweenTwoUpdatesIsFoundAgainAfterOneFailure) {
+    UnitConfig kestrale = UnitConfig::Kestrale('U', {1, 5, 'A'});
+    kestrale.versionAfterUpload = {1, 6, 'A'};
+    PlaceUnits({{1, kestrale}});
+    const std::vector<uint8_t> image = ValidImage(800, 3);
+    ASSERT_TRUE(StartDialog());
+    ASSERT_TRUE(SetPath(WriteImage("fw.enc", image)));
+    ASSERT_TRUE(Drive("click " + Id(IDOK_BUTTON)));
+    MessageBoxSeen box;
+    ASSERT_TRUE(WaitMessageBox(&box));
+    ASSERT_EQ(box.text, "Update Successful. New version is 01.06.A");
+    ASSERT_TRUE(AcknowledgeMessageBox());
+
+    // Unplugged (the held handle hangs up), then plugged in again and given another COM
+    // number, as a USB adapter may be.
+    SimBench::Get().Configure(1, UnitConfig::Absent());
+    UnitConfig replugged = UnitConfig::Kestrale('U', {2, 0, 'A'});
+    replugged.versionAfterUpload = {2, 1, 'A'};
+    SimBench::Get().Configure(3, replugged);
+
+    // The dialog still holds the dead handle: this update fails on the port...
+    ASSERT_TRUE(Drive("click " + Id(IDOK_BUTTON)));
+    ASSERT_TRUE(WaitMessageBox(&box));
+    EXPECT_EQ(box.caption, "Error!");
+    EXPECT_EQ(box.text, "Update Failed!");
+    ASSERT_TRUE(AcknowledgeMessageBox());
+    // ...and the rescan that follows shows what is there now.
+    ExpectButtonsRestored();
+    EXPECT_EQ(Text(ID_HW_DESCRIPTION), "Kestrale USB v2.0.A");
+    EXPECT_EQ(Text(ID_FW_VERSION), "02.00.A");
+    EXPECT_TRUE(SimBench::Get().PortInUse(3)) << "the replugged unit's port is not held";
+
+    ASSERT_TRUE(Drive("click " + Id(IDOK_BUTTON)));
+    ASSERT_TRUE(WaitMessageBox(&box));
+    EXPECT_EQ(box.caption, "Success");
+    EXPECT_EQ(box.text, "Update Successful. New version is 02.01.A");
+    ASSERT_TRUE(AcknowledgeMessageBox());
+    ExpectButtonsRestored();
+    EXPECT_TRUE(SimBench::Get().ReceivedImage(3) == image) << "the replugged unit did not receive the image";
+    ASSERT_TRUE(EndWithCancel());
+    EXPECT_TRUE(WaitPortReleased(3));
 }
 
 // --- Failure answers --------------------------------------------------------------------
@@ -418,5 +531,62 @@ TEST_F(DialogScenario, BrowsingAndEditingWhileBusyLeaveTheRunningUpdateItsPath) 
     ASSERT_TRUE(AcknowledgeMessageBox());
     EXPECT_TRUE(SimBench::Get().ReceivedImage(1) == image) << "the running update did not keep its path";
     EXPECT_EQ(Text(ID_IMAGE_PATH), folder + "\\typed-while-busy.enc");
+    ASSERT_TRUE(EndWithCancel());
+}
+
+TEST_F(DialogScenario, AResultArrivingWhileThePickerIsOpenIsShownWhenItClosesOverTheDialogAlone) {
+    UnitConfig kestrale = UnitConfig::Kestrale();
+    kestrale.paced = true;
+    PlaceUnits({{1, kestrale}});
+    const std::vector<uint8_t> image = ValidImage(40000, 15);  // about 3.5 s at the line rate
+    const std::string folder = WineSession::WindowsPath(ScenarioDir());
+    const std::string path = WriteImage("first.enc", image);
+    WriteImage("second.enc", ValidImage(300, 16));
+    ASSERT_TRUE(StartDialog());
+    // The shell loads with the first picker (see the test above): once before the update.
+    ASSERT_TRUE(Drive("click " + Id(ID_BROWSE)));
+    ASSERT_TRUE(Drive("wait-popup 20000 Select Firmware Image..."));
+    ASSERT_TRUE(Drive("popup-click 2"));
+    ASSERT_TRUE(Drive("wait-popup-gone 20000"));
+    ASSERT_TRUE(SetPath(path));
+    ASSERT_TRUE(Drive("click " + Id(IDOK_BUTTON)));
+    ASSERT_TRUE(Drive("wait-text " + Id(IDOK_BUTTON) + " 10000 " + kUpdating));
+    ASSERT_TRUE(Drive("click " + Id(ID_BROWSE)));
+    ASSERT_TRUE(Drive("wait-popup 20000 Select Firmware Image..."));
+    std::string count;
+    ASSERT_TRUE(Drive("popup-count", &count));
+    ASSERT_EQ(count, "1") << "the update ended before the picker opened: the image is too short for this machine";
+
+    // The update ends while the picker is open: its result waits.
+    ASSERT_TRUE(Drive("wait-progress-done 60000"));
+    ASSERT_TRUE(Drive("sync 10000"));
+    ASSERT_TRUE(Drive("popup-count", &count));
+    EXPECT_EQ(count, "1") << "a message box stacked on the picker";
+    EXPECT_EQ(Text(IDOK_BUTTON), kUpdating) << "the dialog made itself ready behind the picker";
+    // Cancel (as a posted command, the dialog being disabled) cannot end it under the picker.
+    ASSERT_TRUE(Drive("command " + Id(IDCANCEL_BUTTON)));
+    ASSERT_TRUE(Drive("sync 10000"));
+    std::string exists;
+    ASSERT_TRUE(Drive("exists", &exists));
+    EXPECT_EQ(exists, "1") << "the dialog ended with the picker open";
+
+    ASSERT_TRUE(Drive("popup-set-text 1148 " + DialogDriverClient::Escape(folder + "\\second.enc")));
+    ASSERT_TRUE(Drive("popup-click 1"));
+    ASSERT_TRUE(Drive("wait-popup-gone 20000"));
+    MessageBoxSeen box;
+    ASSERT_TRUE(WaitMessageBox(&box));
+    EXPECT_EQ(box.caption, "Success");
+    EXPECT_EQ(box.text, "Update Successful. New version is 01.06.A");
+    std::string owner;
+    ASSERT_TRUE(Drive("msgbox-owner", &owner));
+    EXPECT_EQ(owner, "1") << "the result is not owned by the dialog";
+    ASSERT_TRUE(Drive("popup-count", &count));
+    EXPECT_EQ(count, "1") << "the message box is not the only window beside the dialog";
+    EXPECT_EQ(Text(ID_IMAGE_PATH), folder + "\\second.enc") << "the picker's choice was lost";
+    ASSERT_TRUE(AcknowledgeMessageBox());
+    ExpectButtonsRestored();
+    ASSERT_TRUE(Drive("popup-count", &count));
+    EXPECT_EQ(count, "0") << "a stray window was left";
+    EXPECT_TRUE(SimBench::Get().ReceivedImage(1) == image);
     ASSERT_TRUE(EndWithCancel());
 }

@@ -46,7 +46,7 @@ TEST(DialogStartup, AnythingElseIsNotFound) {
         const StartupView view = model.OnStartupDiscovery(kind, VersionTriple{3, 1, '1'}, "Tamberlin I v3.1.1");
         EXPECT_FALSE(view.deviceFound);
         EXPECT_STREQ(view.firmwareVersion, "Not Found");  // no '!': the description keeps "Not Found!"
-        EXPECT_STREQ(view.hardwareDescription, "");
+        EXPECT_STREQ(view.hardwareDescription, "Not Found!") << "a description discovery wrote is not shown";
         EXPECT_EQ(model.state, DialogState::ReadyWithoutDevice);
     }
 }
@@ -150,6 +150,162 @@ TEST(DialogReport, FailuresUseTheTableAndNeverTouchTheVersion) {
         EXPECT_EQ(view.icon, 0x10u);
         EXPECT_FALSE(view.updateFirmwareVersion);
     }
+}
+
+// --- Rescans ---------------------------------------------------------------------------
+
+TEST(DialogRescan, BeforeAnUpdateOnlyWhenNoFlashableUnitIsOpen) {
+    struct Case {
+        const char* name;
+        DeviceKind startupKind;
+        bool portOpen;
+        bool rescan;
+    };
+    const Case cases[] = {
+        {"Kestrale open", KIND_KESTRALE | KIND_USB, true, false},
+        {"Kestrale, port closed", KIND_KESTRALE | KIND_USB, false, true},
+        {"nothing found", 0, false, true},
+        {"Tamberlin found", KIND_TAMBERLIN_II, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UpdaterDialogModel model;
+        model.OnStartupDiscovery(c.startupKind, VersionTriple{1, 5, 'A'}, "x");
+        EXPECT_FALSE(model.NeedsRescanBeforeUpdate(c.portOpen)) << "only once \"Update!\" was pressed";
+        ASSERT_TRUE(model.BeginUpdate());
+        EXPECT_EQ(model.NeedsRescanBeforeUpdate(c.portOpen), c.rescan);
+    }
+}
+
+TEST(DialogRescan, BeforeAnUpdateFindingAUnitGoesOnAndFindingNoneShowsTheNotConnectedRow) {
+    UpdaterDialogModel model;
+    model.OnStartupDiscovery(0, VersionTriple{}, "");
+    ASSERT_TRUE(model.BeginUpdate());
+    StartupView found = model.OnRescan(KIND_GRIST_PELL, VersionTriple{12, 0, 'F'}, "Grist & Pell v12.0.F");
+    EXPECT_TRUE(found.deviceFound);
+    EXPECT_STREQ(found.firmwareVersion, "12.00.F");
+    EXPECT_STREQ(found.hardwareDescription, "Grist && Pell v12.0.F");
+    EXPECT_TRUE(model.FlashableUnitIdentified());
+    EXPECT_EQ(model.state, DialogState::Busy) << "the update goes on";
+    model.OnWorkerStarted();
+    model.OnUpdateDone(RESULT_BAD_RESPONSE, 2, 0, VersionTriple{});
+    model.OnReportClosed();
+    EXPECT_EQ(model.state, DialogState::Ready) << "back to the state the rescan found";
+
+    ASSERT_TRUE(model.BeginUpdate());
+    StartupView gone = model.OnRescan(0, VersionTriple{}, "");
+    EXPECT_FALSE(gone.deviceFound);
+    EXPECT_STREQ(gone.firmwareVersion, "Not Found");
+    EXPECT_STREQ(gone.hardwareDescription, "Not Found!");
+    EXPECT_FALSE(model.FlashableUnitIdentified());
+    const ReportView view = model.OnNoUnitForUpdate();
+    EXPECT_STREQ(view.text, "Device not found. Be sure it is connected and configured.");
+    EXPECT_STREQ(view.caption, "Approved Device Not Connected");
+    EXPECT_EQ(view.icon, 0x10u);
+    EXPECT_FALSE(model.RefusesSessionEnd()) << "no worker was started";
+    EXPECT_FALSE(model.NeedsRescanAfterReport()) << "the rescan was just made";
+    model.OnReportClosed();
+    EXPECT_EQ(model.state, DialogState::ReadyWithoutDevice);
+}
+
+TEST(DialogRescan, AfterAPortFailureOrASuccessThatFoundNothing) {
+    struct Case {
+        ResultCode result;
+        DeviceKind kindAfter;
+        bool rescan;
+    };
+    const Case cases[] = {
+        {RESULT_FAILED, KIND_KESTRALE, true},       {RESULT_NOT_OPEN, KIND_KESTRALE, true},
+        {RESULT_WRITE_FAILED, KIND_KESTRALE, true}, {RESULT_READ_FAILED, KIND_KESTRALE, true},
+        {RESULT_OK, 0, true},                        {RESULT_OK, KIND_KESTRALE | KIND_USB, false},
+        {RESULT_OK, KIND_TAMBERLIN_I, false},        {RESULT_REFUSED, 0, false},
+        {RESULT_BAD_RESPONSE, 0, false},             {RESULT_DEVICE_ERROR, 0, false},
+        {RESULT_EXT_CHECKSUM, 0, false},             {RESULT_BUFFERING_FAILED, 0, false},
+        {RESULT_INT_CHECKSUM, 0, false},             {RESULT_BAD_IMAGE, 0, false},
+        {RESULT_FLASH_FAILED, 0, false},             {RESULT_SHORT_READ, 0, false},
+        {RESULT_BAD_ARGUMENT, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("result " + std::to_string(c.result) + ", kind after " + std::to_string(c.kindAfter));
+        EXPECT_EQ(UpdaterDialogModel::NeedsRescanAfter(c.result, c.kindAfter), c.rescan);
+        UpdaterDialogModel model = ReadyWithKestrale();
+        ASSERT_TRUE(model.BeginUpdate());
+        model.OnWorkerStarted();
+        ASSERT_TRUE(model.OnResultArrived(c.result));
+        model.OnUpdateDone(c.result, 2, c.kindAfter, VersionTriple{1, 6, 'A'});
+        EXPECT_EQ(model.NeedsRescanAfterReport(), c.rescan);
+        if (c.rescan) model.OnRescan(0, VersionTriple{}, "");
+        model.OnReportClosed();
+        EXPECT_FALSE(model.NeedsRescanAfterReport());
+        EXPECT_EQ(model.state, c.rescan ? DialogState::ReadyWithoutDevice : DialogState::Ready);
+    }
+}
+
+TEST(DialogRescan, ATamberlinAnsweringAfterASuccessIsRescannedAtTheNextUpdate) {
+    UpdaterDialogModel model = ReadyWithKestrale();
+    ASSERT_TRUE(model.BeginUpdate());
+    EXPECT_FALSE(model.NeedsRescanBeforeUpdate(true));
+    model.OnUpdateDone(RESULT_OK, 2, KIND_TAMBERLIN_II, VersionTriple{3, 1, '2'});
+    model.OnReportClosed();
+    ASSERT_TRUE(model.BeginUpdate());
+    EXPECT_TRUE(model.NeedsRescanBeforeUpdate(true)) << "the unit that answers cannot take firmware";
+}
+
+// --- One window at a time, session end -------------------------------------------------
+
+TEST(DialogPicker, AResultArrivingWhileItIsOpenIsHeldUntilItCloses) {
+    UpdaterDialogModel model = ReadyWithKestrale();
+    ASSERT_TRUE(model.BeginUpdate());
+    model.OnWorkerStarted();
+    ASSERT_TRUE(model.BeginBrowse()) << "\"...\" stays usable during an update";
+    EXPECT_TRUE(model.PickerOpen());
+    EXPECT_FALSE(model.BeginBrowse()) << "a second picker";
+    EXPECT_FALSE(model.OnResultArrived(RESULT_READ_FAILED)) << "shown over the picker";
+    EXPECT_FALSE(model.RefusesSessionEnd()) << "the update has ended";
+    EXPECT_EQ(model.state, DialogState::Busy);
+    EXPECT_FALSE(model.RequestClose());
+
+    ResultCode held = RESULT_OK;
+    ASSERT_TRUE(model.EndBrowse(&held));
+    EXPECT_EQ(held, RESULT_READ_FAILED);
+    EXPECT_FALSE(model.PickerOpen());
+    model.OnUpdateDone(held, 2, 0, VersionTriple{});
+    EXPECT_FALSE(model.BeginBrowse()) << "not over the message box";
+    model.OnReportClosed();
+
+    ASSERT_TRUE(model.BeginBrowse());
+    EXPECT_FALSE(model.EndBrowse(&held)) << "nothing held when no result arrived";
+}
+
+TEST(DialogPicker, WhileItIsOpenTheDialogNeitherEndsNorStartsAnUpdate) {
+    UpdaterDialogModel model = ReadyWithKestrale();
+    ASSERT_TRUE(model.BeginBrowse());
+    EXPECT_FALSE(model.RequestClose()) << "the picker would be left alone on screen";
+    EXPECT_FALSE(model.BeginUpdate());
+    EXPECT_EQ(model.state, DialogState::Ready);
+    ASSERT_FALSE(model.EndBrowse(nullptr));
+    EXPECT_TRUE(model.RequestClose());
+}
+
+TEST(DialogSessionEnd, IsRefusedFromTheWorkersStartUntilItsResult) {
+    UpdaterDialogModel model = ReadyWithKestrale();
+    EXPECT_FALSE(model.RefusesSessionEnd());
+    ASSERT_TRUE(model.BeginUpdate());
+    EXPECT_FALSE(model.RefusesSessionEnd()) << "nothing runs yet";
+    model.OnWorkerStarted();
+    EXPECT_TRUE(model.RefusesSessionEnd());
+    ASSERT_TRUE(model.OnResultArrived(RESULT_OK));
+    EXPECT_FALSE(model.RefusesSessionEnd());
+    model.OnUpdateDone(RESULT_OK, 2, KIND_KESTRALE, VersionTriple{1, 6, 'A'});
+    model.OnReportClosed();
+    EXPECT_FALSE(model.RefusesSessionEnd());
+    EXPECT_EQ(std::wstring(SESSION_END_BLOCK_REASON),
+              L"Updating the unit's firmware. Please wait until it finishes.");
+
+    ASSERT_TRUE(model.BeginUpdate());
+    model.OnWorkerStarted();
+    model.OnWorkerNotStarted();
+    EXPECT_FALSE(model.RefusesSessionEnd()) << "a worker that never ran holds nothing up";
 }
 
 }  // namespace

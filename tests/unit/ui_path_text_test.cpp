@@ -56,6 +56,34 @@ TEST(InitialFolder, IsTheFolderOfTheTypedPath) {
     }
 }
 
+TEST(InitialFolder, LosesOneTrailingBackslashButARootStaysARoot) {
+    const TextCase cases[] = {
+        {"C:\\", "C:\\"},  // bare "C:" would be the drive's current directory
+        {"z:\\", "z:\\"},
+        {"\\", "\\"},      // the current drive's root, not "no folder"
+        {"C:\\fw\\", "C:\\fw"},
+        {"C:\\fw\\\\", "C:\\fw\\"},  // exactly one goes, as for the file name
+        {"\\\\server\\share\\", "\\\\server\\share"},
+        {"C:", "C:"},
+        {"", ""},
+    };
+    for (const TextCase& c : cases) {
+        SCOPED_TRACE(c.input);
+        char folder[64];
+        std::strcpy(folder, c.input);
+        TrimInitialFolder(folder);
+        EXPECT_STREQ(folder, c.expected);
+    }
+    TrimInitialFolder(nullptr);  // must not crash
+}
+
+TEST(InitialFolder, OfAFileInTheRootIsTheRoot) {
+    char folder[260];
+    FolderOfPath("C:\\x.enc", folder, sizeof folder);
+    TrimInitialFolder(folder);
+    EXPECT_STREQ(folder, "C:\\");
+}
+
 TEST(InitialFolder, ThatDoesNotFitIsLeftEmpty) {
     char folder[8];
     FolderOfPath("C:\\long-folder\\a.enc", folder, sizeof folder);
