@@ -64,21 +64,28 @@ public:
     UnitRelease(const UnitRelease&) = delete;
     UnitRelease& operator=(const UnitRelease&) = delete;
 
+    // The unit is mid-upload: let the port go without sending anything.
+    void Abandon() { abandon_ = true; }
+
     void Now() {
         if (done_) return;
         done_ = true;
-        link_.ClosePort();
+        if (abandon_) link_.AbandonPort();
+        else link_.ClosePort();
         interrupts_.SetPhase(InterruptPhase::Free);
+        interrupts_.MarkPortReleased();
     }
 
 private:
     DeviceLink& link_;
     InterruptControl& interrupts_;
     bool done_ = false;
+    bool abandon_ = false;
 };
 
 struct FlashRun {
     const RunContext& context;
+    UnitRelease& release;
     DeviceLink& link;
     InterruptControl& interrupts;
     const ImageSummary& image;
@@ -91,6 +98,14 @@ bool SwitchToAskedSpeed(const FlashRun& run, FlashEnd* end) {
     const int32_t speed = run.context.options.speed;
     if (speed != BASE_SPEED_BPS) {
         const SpeedSwitchOutcome switched = run.link.SwitchSpeed(CodeOfSpeed(speed));
+        if (switched.state == SpeedSwitchState::HostCannot) {
+            *end = {ExitCode::PortFailure, LookupResultMessage(switched.result).text,
+                    run.unit.linkName + ": the port cannot run " + std::to_string(speed) +
+                        " bit/s, so the unit was not asked to switch; nothing of the image was sent. Try a slower "
+                        "--speed.",
+                    true};
+            return false;
+        }
         if (!switched.Moved()) {
             const std::string back = SpeedReturnText(run.link.ReturnToBaseSpeed(false));
             *end = {ExitCodeForResult(switched.result), LookupResultMessage(switched.result).text,
@@ -127,18 +142,24 @@ FlashEnd Upload(const FlashRun& run) {
     run.interrupts.SetPhase(InterruptPhase::Guarded);
     const bool cancelled = run.interrupts.Cancelled();
 
-    const SpeedReturn back = run.link.ReturnToBaseSpeed(result == RESULT_OK);
-    const std::string backText = SpeedReturnText(back);
     run.extra.Add("speed", speed).Add("result", result).Add("seconds", seconds);
     run.extra.Add("blocks_taken", view.StepsTaken()).Add("blocks", run.image.BlockWrites());
+    if (result != RESULT_OK && cancelled) {
+        // Stopped between blocks: the unit waits for the next one and would take a speed
+        // change as image bytes, so nothing more is sent.
+        run.release.Abandon();
+        if (speed != BASE_SPEED_BPS) run.extra.Add("back_at_115200", false);
+        return {ExitCode::Interrupted, LookupResultMessage(result).text,
+                "Stopped after block " + std::to_string(view.StepsTaken()) + " of " +
+                    std::to_string(run.image.BlockWrites()) + " at " + std::to_string(speed) +
+                    " bit/s; the unit may hold its old firmware or none. Power-cycle it, then run drusel-update "
+                    "again."};
+    }
+
+    const SpeedReturn back = run.link.ReturnToBaseSpeed(result == RESULT_OK);
+    const std::string backText = SpeedReturnText(back);
     if (back.WasFast()) run.extra.Add("back_at_115200", back.BackAtBase()).Add("speed_return", backText);
 
-    if (result != RESULT_OK && cancelled)
-        return {ExitCode::Interrupted, LookupResultMessage(result).text,
-                Join(run.unit.linkName + ": the upload was stopped by the user after " +
-                         std::to_string(view.StepsTaken()) + " of " + std::to_string(run.image.BlockWrites()) +
-                         " blocks; the unit is left without working firmware.",
-                     backText)};
     if (result != RESULT_OK)
         return {ExitCodeForResult(result), LookupResultMessage(result).text,
                 Join(FailureDetail(run.unit.linkName, result, osError), backText), true};
@@ -159,11 +180,11 @@ FlashEnd Upload(const FlashRun& run) {
 }
 
 // Finds the unit, then dry run or switch, upload and report.
-FlashEnd RunOnUnit(const RunContext& context, DeviceLink& link, InterruptControl& interrupts,
+FlashEnd RunOnUnit(const RunContext& context, UnitRelease& release, DeviceLink& link, InterruptControl& interrupts,
                    const ImageSummary& image, JsonLine& extra) {
     const Output& out = context.out;
     std::vector<PortReport> reports;
-    const int index = FindUnit(link, context.ports, &reports);
+    const int index = FindUnit(link, context.ports, &reports, SearchRuleFor(!context.options.ports.empty()));
     if (index < 0 || !reports[static_cast<size_t>(index)].Flashable() ||
         (link.protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) == 0) {
         const std::string detail = index < 0 ? ScanAccount(reports)
@@ -174,7 +195,10 @@ FlashEnd RunOnUnit(const RunContext& context, DeviceLink& link, InterruptControl
     }
     const PortReport unit = reports[static_cast<size_t>(index)];
     extra.Add("port", unit.linkName).Add("old_version", VersionText(unit.version)).Add("description", unit.description);
-    out.Say("Found " + unit.description + " on " + unit.linkName + ".");
+    const std::string recovered = SpeedSearchAccount(unit);
+    out.Say("Found " + unit.description + " on " + unit.linkName + (recovered.empty() ? "" : " (" + recovered + ")") +
+            ".");
+    if (!recovered.empty()) extra.Add("found_at_speed", unit.foundAtSpeed);
     out.Emit(JsonLine()
                  .Add("event", "unit")
                  .Add("port", unit.linkName)
@@ -192,7 +216,7 @@ FlashEnd RunOnUnit(const RunContext& context, DeviceLink& link, InterruptControl
 
     // From here on the unit may talk at a fast speed: a stop waits for the current step.
     interrupts.SetPhase(InterruptPhase::Guarded);
-    const FlashRun run{context, link, interrupts, image, unit, extra};
+    const FlashRun run{context, release, link, interrupts, image, unit, extra};
     FlashEnd end{};
     if (!SwitchToAskedSpeed(run, &end)) return end;
     return Upload(run);
@@ -221,7 +245,7 @@ int RunFlash(const RunContext& context) {
     link.logSink = context.logSink;
     link.cancelRequested = interrupts.CancelFlag();
     UnitRelease release(link, interrupts);
-    const FlashEnd end = RunOnUnit(context, link, interrupts, image, extra);
+    const FlashEnd end = RunOnUnit(context, release, link, interrupts, image, extra);
     release.Now();
     const ExitCode exit = end.yieldsToStop && interrupts.StopRequested() ? ExitCode::Interrupted : end.exit;
     return out.Finish("flash", exit, end.headline, end.detail, extra);

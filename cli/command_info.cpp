@@ -20,7 +20,7 @@ int RunInfo(const RunContext& context) {
     DeviceLink link;
     link.logSink = context.logSink;
     std::vector<PortReport> reports;
-    const int index = FindUnit(link, context.ports, &reports);
+    const int index = FindUnit(link, context.ports, &reports, SearchRuleFor(!context.options.ports.empty()));
     if (index < 0) {
         if (link.HoldsPort()) link.ClosePort();
         return out.Finish("info", ExitCode::NoUnit, "Device not found. Be sure it is connected and configured.",
@@ -37,6 +37,8 @@ int RunInfo(const RunContext& context) {
     std::snprintf(flags, sizeof flags, "%d%s", protocolFlags,
                   (protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) != 0 ? " (takes firmware)" : " (cannot take firmware)");
     out.Say("Port:            " + unit.linkName);
+    const std::string recovered = SpeedSearchAccount(unit);
+    if (!recovered.empty()) out.Say("Speed:           " + recovered);
     out.Say("Unit:            " + (unit.description.empty() ? std::string("unknown") : unit.description));
     out.Say("Model:           " + KindText(unit.kind));
     out.Say("Version:         " + VersionText(unit.version));
@@ -48,6 +50,7 @@ int RunInfo(const RunContext& context) {
         out.Say("Hardware info:   not read (" + std::string(ResultCodeName(hardwareResult)) + ")");
 
     JsonLine extra;
+    if (!recovered.empty()) extra.Add("found_at_speed", unit.foundAtSpeed);
     extra.Add("port", unit.linkName).Add("kind", unit.kind).Add("description", unit.description);
     extra.Add("model", KindText(unit.kind)).Add("version", VersionText(unit.version));
     extra.Add("version_major", static_cast<int64_t>(unit.version.major));

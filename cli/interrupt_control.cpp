@@ -1,5 +1,7 @@
 #include "interrupt_control.h"
 
+#include <chrono>
+
 InterruptControl& InterruptControl::Instance() {
     static InterruptControl instance;
     return instance;
@@ -27,6 +29,42 @@ InterruptAction InterruptControl::OnInterrupt() {
     return InterruptAction::Cancel;
 }
 
+InterruptAction InterruptControl::OnStopRequest() {
+    switch (phase_.load()) {
+    case InterruptPhase::Free:
+        stopRequested_.store(true);
+        return InterruptAction::ExitNow;
+    case InterruptPhase::Guarded:
+        stopRequested_.store(true);
+        return InterruptAction::Deferred;
+    case InterruptPhase::Uploading:
+        break;
+    }
+    uploadPresses_.fetch_add(1);
+    stopRequested_.store(true);
+    cancel_.store(true);
+    return InterruptAction::Cancel;
+}
+
+InterruptAction InterruptControl::OnHangUp() {
+    if (phase_.load() != InterruptPhase::Free) return InterruptAction::Ignored;
+    stopRequested_.store(true);
+    return InterruptAction::ExitNow;
+}
+
+void InterruptControl::MarkPortReleased() {
+    {
+        std::lock_guard<std::mutex> lock(releaseMutex_);
+        portReleased_ = true;
+    }
+    releaseSignal_.notify_all();
+}
+
+bool InterruptControl::WaitForPortRelease(int milliseconds) {
+    std::unique_lock<std::mutex> lock(releaseMutex_);
+    return releaseSignal_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return portReleased_; });
+}
+
 const char* InterruptControl::Message(InterruptAction action) {
     switch (action) {
     case InterruptAction::ExitNow:
@@ -38,6 +76,8 @@ const char* InterruptControl::Message(InterruptAction action) {
                "it anyway.";
     case InterruptAction::Cancel:
         return "Stopping the upload after the current block. The unit will be left without firmware.";
+    case InterruptAction::Ignored:
+        return "";
     }
     return "";
 }
@@ -47,4 +87,6 @@ void InterruptControl::Reset() {
     uploadPresses_.store(0);
     stopRequested_.store(false);
     cancel_.store(false);
+    std::lock_guard<std::mutex> lock(releaseMutex_);
+    portReleased_ = false;
 }

@@ -53,7 +53,7 @@ PortOutcome OutcomeOfProbe(ProbeState state) {
 
 }  // namespace
 
-PortReport ProbePort(DeviceLink& link, const PortCandidate& port) {
+PortReport ProbePort(DeviceLink& link, const PortCandidate& port, SpeedSearchRule rule) {
     PortReport report;
     report.port = port;
     report.linkName = PortNameForLink(port.name, &report.problem);
@@ -61,7 +61,15 @@ PortReport ProbePort(DeviceLink& link, const PortCandidate& port) {
         report.outcome = PortOutcome::BadName;
         return report;
     }
-    const ProbeOutcome probe = link.ProbePort(report.linkName.c_str());
+    ProbeOutcome probe = link.ProbePort(report.linkName.c_str());
+    if (probe.state == ProbeState::NoAnswer && rule == SpeedSearchRule::AlsoFastSpeeds) {
+        report.searchedSpeeds = true;
+        const SpeedSearch search = link.SearchOtherSpeeds();
+        report.foundAtSpeed = search.foundAt;
+        report.backAtBase = search.backAtBase;
+        // Identified afresh at 115200, as discovery would have found it there.
+        if (search.foundAt != 0 && search.backAtBase) probe = link.ProbePort(report.linkName.c_str());
+    }
     report.outcome = OutcomeOfProbe(probe.state);
     report.osError = probe.osError;
     report.kind = probe.kind;
@@ -70,9 +78,21 @@ PortReport ProbePort(DeviceLink& link, const PortCandidate& port) {
     return report;
 }
 
-int FindUnit(DeviceLink& link, const std::vector<PortCandidate>& ports, std::vector<PortReport>* reports) {
+SpeedSearchRule SearchRuleFor(bool portsNamed) {
+    return portsNamed ? SpeedSearchRule::AlsoFastSpeeds : SpeedSearchRule::BaseSpeedOnly;
+}
+
+std::string SpeedSearchAccount(const PortReport& report) {
+    if (report.foundAtSpeed == 0 || report.foundAtSpeed == BASE_SPEED_BPS) return "";
+    const std::string where = "found at " + std::to_string(report.foundAtSpeed) + " bit/s, where an earlier run left it";
+    if (report.backAtBase) return where + "; back at 115200";
+    return where + ", but it did not take the switch back to 115200; power-cycle it";
+}
+
+int FindUnit(DeviceLink& link, const std::vector<PortCandidate>& ports, std::vector<PortReport>* reports,
+             SpeedSearchRule rule) {
     for (const PortCandidate& port : ports) {
-        reports->push_back(ProbePort(link, port));
+        reports->push_back(ProbePort(link, port, rule));
         if (reports->back().Answered()) return static_cast<int>(reports->size()) - 1;
     }
     return -1;
@@ -85,10 +105,16 @@ std::string DescribeOutcome(const PortReport& report) {
     case PortOutcome::Busy: return WithOsError("busy", report.osError);
     case PortOutcome::CannotOpen: return WithOsError("cannot be opened", report.osError);
     case PortOutcome::CannotConfigure: return "opened, but refused the line settings";
-    case PortOutcome::NoAnswer: return "no answer";
+    case PortOutcome::NoAnswer:
+        if (report.foundAtSpeed != 0 && !report.backAtBase) return SpeedSearchAccount(report);
+        return report.searchedSpeeds ? "no answer at 115200, 921600, 460800 or 230400 bit/s"
+                                     : "no answer at 115200; try --port to look at the fast speeds";
     case PortOutcome::UnknownUnit:
         return "a unit answered with version " + VersionText(report.version) + ", which is not a known model";
-    case PortOutcome::Found: return "found: " + report.description;
+    case PortOutcome::Found: {
+        const std::string account = SpeedSearchAccount(report);
+        return "found: " + report.description + (account.empty() ? "" : " (" + account + ")");
+    }
     }
     return "";
 }
@@ -98,6 +124,7 @@ JsonLine PortReportJson(const PortReport& report) {
     line.Add("port", report.port.name).Add("link_name", report.linkName).Add("label", report.port.label);
     line.Add("state", OutcomeName(report.outcome)).Add("text", DescribeOutcome(report));
     if (report.osError != 0) line.Add("os_error", report.osError).Add("os_error_text", OsErrorText(report.osError));
+    if (report.searchedSpeeds) line.Add("found_at_speed", report.foundAtSpeed).Add("back_at_115200", report.backAtBase);
     if (report.Answered()) {
         line.Add("kind", report.kind).Add("description", report.description);
         line.Add("version", VersionText(report.version));

@@ -32,17 +32,32 @@ struct PortReport {
     VersionTriple version{};
     std::string description;   // "Kestrale USB v1.5.A"
     std::string problem;       // for BadName
+    bool searchedSpeeds = false;  // the fast speeds were tried after silence at 115200
+    int32_t foundAtSpeed = 0;     // where the search found the unit (bit/s), 0 when it did not
+    bool backAtBase = false;      // that unit was switched back to 115200
 
     bool Answered() const { return outcome == PortOutcome::Found || outcome == PortOutcome::UnknownUnit; }
     bool Flashable() const { return outcome == PortOutcome::Found && (kind & KIND_FLASHABLE_MASK) != 0; }
 };
 
-// Probes one port; on an answer the port stays open on the link.
-PortReport ProbePort(DeviceLink& link, const PortCandidate& port);
+// Whether a silent port is also asked at the fast speeds: only ports the user named.
+enum class SpeedSearchRule { BaseSpeedOnly, AlsoFastSpeeds };
+
+// Probes one port; on an answer the port stays open on the link. With AlsoFastSpeeds, a
+// port silent at 115200 is asked at the fast speeds, and a unit found there is brought
+// back to 115200 and identified.
+PortReport ProbePort(DeviceLink& link, const PortCandidate& port,
+                     SpeedSearchRule rule = SpeedSearchRule::BaseSpeedOnly);
 
 // Tries the ports in order and stops at the first that answers, as discovery does; the
 // link keeps that port open. Returns its index in reports, or -1 when none answered.
-int FindUnit(DeviceLink& link, const std::vector<PortCandidate>& ports, std::vector<PortReport>* reports);
+int FindUnit(DeviceLink& link, const std::vector<PortCandidate>& ports, std::vector<PortReport>* reports,
+             SpeedSearchRule rule = SpeedSearchRule::BaseSpeedOnly);
+// The rule for a command: fast speeds only when the user named the ports with --port.
+SpeedSearchRule SearchRuleFor(bool portsNamed);
+// "found at 921600 bit/s, where an earlier run left it; back at 115200"; empty when the
+// unit was where it should be.
+std::string SpeedSearchAccount(const PortReport& report);
 
 // "no such port (No such file or directory)", "found: Kestrale USB v1.5.A", ...
 std::string DescribeOutcome(const PortReport& report);

@@ -107,6 +107,12 @@ void DeviceLink::ClosePort() {
     WriteLog(logSink, "Quorvantis: COM Port closed.");
 }
 
+void DeviceLink::AbandonPort() {
+    ReleaseHeldPort();
+    speedCode = SPEED_115200;
+    WriteLog(logSink, "Quorvantis: COM Port closed.");
+}
+
 ResultCode DeviceLink::SetReadTimeout(uint32_t milliseconds) {
     ResultCode result = RESULT_OK;
     SerialTimeouts timeouts{};

@@ -59,14 +59,27 @@ public:
     ResultCode SetReadTimeout(uint32_t milliseconds);
     ResultCode ChangeSpeed(SpeedCode code);
     // ChangeSpeed with its outcome told apart: accepted, refused, no answer, not sent,
-    // or accepted but the port could not follow.
+    // or accepted but the port could not follow. A fast speed is first tried on the host
+    // port (HostPortCanRun); when the port cannot run it, nothing is sent.
     SpeedSwitchOutcome SwitchSpeed(SpeedCode code);
     // After work at a fast speed, bring unit and port back to 115200 and say how that went.
     // After a success the unit is asked at the fast speed first (it may restart at 115200
     // or go on fast); after a failure the switch back is asked at once. Then, if needed,
     // the host side alone goes back to 115200 and asks once more. Reported, never assumed.
     SpeedReturn ReturnToBaseSpeed(bool uploadSucceeded);
+    // Sets the speed on the open port, reads it back, and puts the old settings back: as
+    // far as the driver tells, whether the port can run it. Sends nothing.
+    bool HostPortCanRun(int32_t bitsPerSecond);
+    // On an open port where the version query got no answer at 115200: asks it at
+    // 921600, 460800 and 230400 on the same handle (a reopen would drop DTR), then at 115200
+    // once more. A unit found at a fast speed is switched back to 115200. Only for a port the
+    // user named: other devices may sit on scanned ports.
+    SpeedSearch SearchOtherSpeeds();
     bool HoldsPort() const { return portHandle != nullptr; }
+    // Lets the port go without a word to the unit, whatever its speed: after an upload
+    // stopped between blocks the unit takes every byte as image data, so not even the
+    // speed change back may be sent. The link forgets the fast speed.
+    void AbandonPort();
 
     // Query commands.
     ResultCode QueryVersion(VersionTriple* out);
@@ -95,4 +108,5 @@ private:
     void ReleaseHeldPort();
     SpeedSwitchOutcome RequestSpeed(SpeedCode code);
     bool AnswersAtBaseSpeed();
+    bool SetHostSpeed(int32_t bitsPerSecond);
 };

@@ -36,6 +36,7 @@ enum class SpeedSwitchState {
     NoAnswer,      // nothing came back (or the read failed): the unit's speed is unknown
     NotSent,       // the request could not be written (or the speed has no code)
     ReopenFailed,  // it accepted, but the port could not be reopened at the new speed
+    HostCannot,    // the host port would not run the speed: nothing was sent
 };
 
 struct SpeedSwitchOutcome {
@@ -66,4 +67,10 @@ struct SpeedReturn {
     bool BackAtBase() const {
         return way != SpeedReturnWay::NoAnswerAfterSwitch && way != SpeedReturnWay::NoAnswerAfterProgramming;
     }
+};
+
+// What a search of the fast speeds on a silent port found.
+struct SpeedSearch {
+    int32_t foundAt = 0;       // bit/s where the unit answered; 0 when nowhere
+    bool backAtBase = false;   // it took the switch back and talks at 115200 again
 };

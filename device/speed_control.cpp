@@ -57,7 +57,28 @@ SpeedSwitchOutcome DeviceLink::RequestSpeed(SpeedCode code) {
 
 ResultCode DeviceLink::ChangeSpeed(SpeedCode code) { return RequestSpeed(code).result; }
 
+bool DeviceLink::HostPortCanRun(int32_t bitsPerSecond) {
+    if (portHandle == nullptr) return false;
+    SerialLineSettings before{};
+    if (!SerialGetLineSettings(portHandle, &before)) return false;
+    SerialLineSettings trial = before;
+    trial.baudRate = static_cast<uint32_t>(bitsPerSecond);
+    SerialLineSettings readBack{};
+    const bool runs = SerialSetLineSettings(portHandle, &trial) && SerialGetLineSettings(portHandle, &readBack) &&
+                      readBack.baudRate == trial.baudRate;
+    // The unit still talks at the old speed: the port must too, whatever the trial gave.
+    const bool restored = SerialSetLineSettings(portHandle, &before);
+    return runs && restored;
+}
+
 SpeedSwitchOutcome DeviceLink::SwitchSpeed(SpeedCode code) {
+    const int32_t bitsPerSecond = SpeedOfCode(code);
+    if (bitsPerSecond != 0 && code != SPEED_115200 && !HostPortCanRun(bitsPerSecond)) {
+        SpeedSwitchOutcome refused;
+        refused.state = SpeedSwitchState::HostCannot;
+        refused.result = RESULT_NOT_OPEN;
+        return refused;
+    }
     SpeedSwitchOutcome outcome = RequestSpeed(code);
     if (outcome.state == SpeedSwitchState::ReopenFailed) outcome.result = RESULT_NOT_OPEN;
     return outcome;
@@ -100,4 +121,33 @@ SpeedReturn DeviceLink::ReturnToBaseSpeed(bool uploadSucceeded) {
     if (answers) outcome.way = switchAsked ? SpeedReturnWay::AnswersAtBaseDespiteSwitch : SpeedReturnWay::RestartedAtBase;
     else outcome.way = switchAsked ? SpeedReturnWay::NoAnswerAfterSwitch : SpeedReturnWay::NoAnswerAfterProgramming;
     return outcome;
+}
+
+// The open handle's line speed alone: no reopen, nothing sent.
+bool DeviceLink::SetHostSpeed(int32_t bitsPerSecond) {
+    SerialLineSettings settings{};
+    if (portHandle == nullptr || !SerialGetLineSettings(portHandle, &settings)) return false;
+    settings.baudRate = static_cast<uint32_t>(bitsPerSecond);
+    return SerialSetLineSettings(portHandle, &settings);
+}
+
+SpeedSearch DeviceLink::SearchOtherSpeeds() {
+    SpeedSearch search;
+    if (portHandle == nullptr || portOpen != 1) return search;
+    for (SpeedCode code : {SPEED_921600, SPEED_460800, SPEED_230400}) {
+        const int32_t bitsPerSecond = SpeedOfCode(code);
+        if (!SetHostSpeed(bitsPerSecond)) continue;
+        VersionTriple version{};
+        if (QueryVersion(&version) != RESULT_OK) continue;
+        search.foundAt = bitsPerSecond;
+        speedCode = code;  // the unit talks there: the link must ask it back before letting go
+        search.backAtBase = SwitchSpeed(SPEED_115200).Moved();
+        return search;
+    }
+    VersionTriple version{};
+    if (SetHostSpeed(BASE_SPEED_BPS) && QueryVersion(&version) == RESULT_OK) {
+        search.foundAt = BASE_SPEED_BPS;
+        search.backAtBase = true;
+    }
+    return search;
 }

@@ -130,6 +130,7 @@ std::string ControlServer::Answer(const std::string& request) {
     if (command == "speed-commands") return "ok " + std::to_string(host ? host->Stats().speedCommands : 0);
     if (command == "image") return OkWith(host ? Hex(host->ReceivedImage()) : "");
     if (command == "unit-speed") return "ok " + std::to_string(host ? host->UnitSpeed() : 0);
+    if (command == "waiting") return std::string("ok ") + (host && host->UnitWaiting() ? "1" : "0");
     if (command == "garbage") return "ok " + std::to_string(host ? host->GarbageBytes() : 0);
     if (command == "in-use") return std::string("ok ") + (host && host->HeldByOthers() ? "1" : "0");
     if (command == "unit-version") {

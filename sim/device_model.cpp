@@ -30,7 +30,8 @@ int32_t UnitSpeedOfCode(uint8_t code) {
     }
 }
 
-DeviceModel::DeviceModel(const UnitConfig& config) : config_(config), version_(config.version) {}
+DeviceModel::DeviceModel(const UnitConfig& config)
+    : config_(config), version_(config.version), speed_(config.startSpeed) {}
 
 void DeviceModel::Feed(const uint8_t* data, size_t n, std::vector<ModelAction>* actions) {
     for (size_t i = 0; i < n; ++i) Feed(data[i], actions);

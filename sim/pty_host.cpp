@@ -58,7 +58,7 @@ bool ReplaceLink(const std::string& target, const std::string& link, std::string
 }  // namespace
 
 PtyHost::PtyHost(const UnitConfig& config, std::string linkPath)
-    : model_(config), linkPath_(std::move(linkPath)) {}
+    : model_(config), linkPath_(std::move(linkPath)), queuedSpeed_(model_.Speed()) {}
 
 PtyHost::~PtyHost() { Stop(); }
 
@@ -155,6 +155,11 @@ std::vector<uint8_t> PtyHost::ReceivedImage() const {
 ModelStats PtyHost::Stats() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return model_.Stats();
+}
+
+bool PtyHost::UnitWaiting() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return model_.InRequest();
 }
 
 int32_t PtyHost::UnitSpeed() const {

@@ -49,6 +49,8 @@ public:
     std::vector<TraceRecord> Trace() const;
     std::vector<uint8_t> ReceivedImage() const;
     ModelStats Stats() const;
+    // True while the unit holds part of a request or an upload and waits for the rest.
+    bool UnitWaiting() const;
     int32_t UnitSpeed() const;
     VersionTriple UnitVersion() const;
     uint64_t GarbageBytes() const;

@@ -6,6 +6,7 @@
 //          | "unit" (blank memory, version 1.5.A) | "silent" | "absent"
 //   OPTION = "version=MAJ.MIN.L" | "after=MAJ.MIN.L" | "mem=ADDR:HEX" (bytes from ADDR on)
 //          | "memsize=N" | "paced" | "stays-fast" | "mute" (no answers)
+//          | "speed=BPS" (talks at 230400, 460800 or 921600 from the start)
 //          | "fault=STEP[:INDEX]:ACTION[:ARG]"
 //   STEP   = "version" | "read" | "speed" | "header" | "block" | "final"   (INDEX for read, block)
 //   ACTION = "byte:B" | "silence" | "hangup" | "short:N" | "badsum"        (badsum: read only)
@@ -192,6 +193,12 @@ bool ParseOption(const std::string& word, UnitConfig* c, std::string* error) {
     else if (word == "stays-fast") c->staysAtFastSpeedAfterUpload = true;
     else if (word == "mute") c->answers = false;
     else if (key == "version") ok = ParseVersion(value, &c->version);
+    else if (key == "speed") {
+        long speed = 0;
+        ok = ParseNumber(value, 115200, 921600, &speed) &&
+             (speed == 115200 || speed == 230400 || speed == 460800 || speed == 921600);
+        if (ok) c->startSpeed = static_cast<int32_t>(speed);
+    }
     else if (key == "after") ok = ParseVersion(value, &c->versionAfterUpload);
     else if (key == "memsize") {
         long size = 0;
@@ -263,6 +270,7 @@ std::string FormatUnitConfig(const UnitConfig& config) {
     }
     if (config.paced) out += " paced";
     if (config.staysAtFastSpeedAfterUpload) out += " stays-fast";
+    if (config.startSpeed != 115200) out.append(" speed=").append(std::to_string(config.startSpeed));
     if (!config.answers) out += " mute";
     for (const Fault& f : config.faults) out.append(" ").append(FormatFault(f));
     return out;

@@ -42,6 +42,7 @@ struct UnitConfig {
     std::vector<uint8_t> memory = std::vector<uint8_t>(256, 0);  // address 1: model letter, 4: attachment
     bool paced = false;                    // talk at the simulated line rate (10 bits a byte)
     bool staysAtFastSpeedAfterUpload = false;  // otherwise it restarts at 115200 after programming
+    int32_t startSpeed = 115200;           // the speed it talks at from power-on (an earlier run left it there)
     std::vector<Fault> faults;
 
     static UnitConfig Kestrale(char attachment = 'U', VersionTriple version = {1, 5, 'A'});

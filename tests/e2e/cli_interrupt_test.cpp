@@ -1,8 +1,11 @@
-// Ctrl-C (SIGINT) during a paced upload: once it only warns, twice it stops the upload,
-// asks the unit back to 115200 and exits with 7.
+// Ctrl-C and the other signals during a paced upload: once Ctrl-C only warns; twice, or
+// SIGTERM, stops the upload between blocks and exits with 7, leaving the unit reachable;
+// SIGHUP and SIGPIPE stop nothing. And the way back to a unit left at a fast speed.
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "cli_e2e_support.h"
 
@@ -33,27 +36,120 @@ TEST_F(CliE2ETest, OneCtrlCDuringTheUploadOnlyWarns) {
     EXPECT_EQ(bench.ReceivedImage(1), image);
 }
 
-TEST_F(CliE2ETest, TwoCtrlCDuringTheUploadStopItAndAskTheUnitBack) {
-    bench.Configure(1, Unit("kestrale:U paced"));
-    CtrlCPresser presser{2};
-    const CliRun run = RunCli(
-        Args(Ports(1, 1), {"--json", "--speed", "230400", "flash", WriteImage("fw.enc", GoodImage(65536))}),
-        [&](const std::string& line, pid_t child) { presser(line, child); });
-    EXPECT_EQ(presser.pressed, 2);
-    EXPECT_EQ(run.exitCode, 7) << run.out << run.err;
-    EXPECT_NE(run.err.find("Stopping the upload after the current block."), std::string::npos) << run.err;
-    EXPECT_TRUE(bench.ReceivedImage(1).empty());
-    // After the upload header, the speed command back to 115200 went out.
-    const auto bytes = bench.HostBytes(1);
-    const std::vector<uint8_t> uploadHeader = {0x66, 0x00, 0x00, 0x66};
-    const auto header = std::search(bytes.begin(), bytes.end(), uploadHeader.begin(), uploadHeader.end());
-    ASSERT_NE(header, bytes.end());
-    EXPECT_TRUE(Contains(std::vector<uint8_t>(header, bytes.end()), {0x53, 0x07, 0x5A}));
-    const auto values = JsonLines(run);
-    ASSERT_FALSE(values.empty());
-    EXPECT_EQ(values.back()["exit"].number, 7);
-    EXPECT_NE(values.back()["detail"].text.find("stopped by the user"), std::string::npos);
-    EXPECT_FALSE(bench.PortInUse(1));
+// Waits, within a bound, for the unit to give up a request it was left in the middle of.
+bool UnitGivesUp(SimBench& bench, int port) {
+    for (int i = 0; i < 100 && bench.UnitWaiting(port); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return !bench.UnitWaiting(port);
+}
+
+// A request to stop at each step of a fast flash: the tool exits 7, sends nothing the unit
+// could take as image data once blocks have started, and a fresh `info --port` finds the
+// unit at 115200 afterwards, wherever the stop left it.
+TEST_F(CliE2ETest, AStopAtEachStepLeavesTheUnitReachable) {
+    struct Row {
+        const char* what;
+        int signal;
+        int sends;                // signals sent, one per trigger
+        const char* stderrTrigger;  // a --log line to send on; null: on progress lines
+        const char* speed;
+        bool uploadBegan;
+        const char* detail;
+    };
+    const Row rows[] = {
+        {"two Ctrl-C between blocks", SIGINT, 2, nullptr, "230400", true, "Stopped after block "},
+        {"SIGTERM between blocks", SIGTERM, 1, nullptr, "921600", true, "Stopped after block "},
+        {"SIGTERM at the header", SIGTERM, 1, "Quorvantis: Comm Read Timeout Set To 6000 ms", "460800", true,
+         "Stopped after block 0 of "},
+        {"SIGTERM at the speed switch", SIGTERM, 1, "baud rate set to 460800", "460800", false,
+         "Nothing of the image was sent."},
+        {"SIGTERM during identification", SIGTERM, 1, "Quorvantis: Port opened and initialized successfully.",
+         "921600", false, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        bench.Configure(1, Unit("kestrale:U paced"));
+        int sent = 0;
+        auto send = [&](pid_t child) {
+            if (sent < row.sends) kill(child, row.signal), ++sent;
+        };
+        const CliRun run = RunCli(
+            Args(Ports(1, 1), {"--json", "--log", "--speed", row.speed, "flash", WriteImage("fw.enc", GoodImage(65536))}),
+            [&](const std::string& line, pid_t child) {
+                if (row.stderrTrigger == nullptr && line.find("\"event\":\"progress\"") != std::string::npos &&
+                    line.find("\"bytes\":0,") == std::string::npos)
+                    send(child);
+            },
+            120,
+            [&](const std::string& line, pid_t child) {
+                if (row.stderrTrigger != nullptr && line.find(row.stderrTrigger) != std::string::npos) send(child);
+            });
+        EXPECT_EQ(sent, row.sends);
+        EXPECT_EQ(run.exitCode, 7) << run.out << run.err;
+        EXPECT_TRUE(bench.ReceivedImage(1).empty());
+        EXPECT_FALSE(bench.PortInUse(1));
+        const auto bytes = bench.HostBytes(1);
+        const std::vector<uint8_t> uploadHeader = {0x66, 0x00, 0x00, 0x66};
+        const auto header = std::search(bytes.begin(), bytes.end(), uploadHeader.begin(), uploadHeader.end());
+        EXPECT_EQ(header != bytes.end(), row.uploadBegan);
+        if (row.uploadBegan) {
+            EXPECT_FALSE(Contains(std::vector<uint8_t>(header, bytes.end()), {0x53, 0x07, 0x5A}))
+                << "a speed command after the header would be taken as image data";
+        }
+        if (row.detail != nullptr) {
+            const auto values = JsonLines(run);
+            ASSERT_FALSE(values.empty());
+            EXPECT_EQ(values.back()["exit"].number, 7);
+            EXPECT_NE(values.back()["detail"].text.find(row.detail), std::string::npos) << values.back()["detail"].text;
+        }
+
+        ASSERT_TRUE(UnitGivesUp(bench, 1));
+        const CliRun info = RunCli(Args(Ports(1, 1), {"info"}));
+        EXPECT_EQ(info.exitCode, 0) << info.out << info.err;
+        EXPECT_NE(info.out.find("Kestrale USB"), std::string::npos) << info.out;
+        EXPECT_EQ(bench.UnitSpeed(1), 115200);
+    }
+}
+
+// A closed terminal or output is not a request to stop the update: it runs to its end.
+TEST_F(CliE2ETest, HangUpAndBrokenPipeDoNotStopTheUpdate) {
+    for (int signal : {SIGHUP, SIGPIPE}) {
+        SCOPED_TRACE(signal);
+        bench.Configure(1, Unit("kestrale:U paced"));
+        const auto image = GoodImage(16384);
+        bool sent = false;
+        const CliRun run = RunCli(Args(Ports(1, 1), {"--json", "--speed", "921600", "flash", WriteImage("fw.enc", image)}),
+                                  [&](const std::string& line, pid_t child) {
+                                      if (!sent && line.find("\"event\":\"progress\"") != std::string::npos) {
+                                          kill(child, signal);
+                                          sent = true;
+                                      }
+                                  });
+        EXPECT_TRUE(sent);
+        EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+        EXPECT_EQ(bench.ReceivedImage(1), image);
+        EXPECT_EQ(bench.UnitSpeed(1), 115200);
+    }
+}
+
+// A unit an earlier run left at a fast speed: `info --port` finds it there and brings it
+// back; `list` never sends at other speeds and says where to look.
+TEST_F(CliE2ETest, AUnitLeftAtAFastSpeedIsFoundOnANamedPort) {
+    for (const char* speed : {"230400", "460800", "921600"}) {
+        SCOPED_TRACE(speed);
+        bench.Configure(1, Unit(std::string("kestrale:U speed=") + speed));
+        const CliRun list = RunCli(Args(Ports(1, 1), {"list"}));
+        EXPECT_EQ(list.exitCode, 3);
+        EXPECT_NE(list.out.find("no answer at 115200; try --port to look at the fast speeds"), std::string::npos)
+            << list.out;
+        EXPECT_EQ(bench.SpeedCommands(1), 0);
+
+        const CliRun info = RunCli(Args(Ports(1, 1), {"info"}));
+        EXPECT_EQ(info.exitCode, 0) << info.out << info.err;
+        EXPECT_NE(info.out.find(std::string("found at ") + speed + " bit/s, where an earlier run left it; back at 115200"),
+                  std::string::npos)
+            << info.out;
+        EXPECT_EQ(bench.UnitSpeed(1), 115200);
+    }
 }
 
 }  // namespace

@@ -30,6 +30,9 @@ public:
     std::vector<uint8_t> ReceivedImage(int i);
     // The speed in bit/s the unit on port i now talks at.
     int32_t UnitSpeed(int i);
+    // True while the unit on port i holds part of a request or an upload and waits for the
+    // rest (it gives up after its receive time-out).
+    bool UnitWaiting(int i);
     // True while some process holds port i open.
     bool PortInUse(int i);
 };

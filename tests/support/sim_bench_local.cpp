@@ -88,6 +88,11 @@ int32_t SimBench::UnitSpeed(int i) {
     return h ? h->UnitSpeed() : 0;
 }
 
+bool SimBench::UnitWaiting(int i) {
+    const auto h = Bench().Host(i);
+    return h && h->UnitWaiting();
+}
+
 bool SimBench::PortInUse(int i) {
     const auto h = Bench().Host(i);
     return h && h->HeldByOthers();

@@ -110,4 +110,6 @@ std::vector<uint8_t> SimBench::ReceivedImage(int i) { return FromHex(Channel().A
 
 int32_t SimBench::UnitSpeed(int i) { return std::atoi(Channel().Ask(Port("unit-speed", i)).c_str()); }
 
+bool SimBench::UnitWaiting(int i) { return Channel().Ask(Port("waiting", i)) == "1"; }
+
 bool SimBench::PortInUse(int i) { return Channel().Ask(Port("in-use", i)) == "1"; }

@@ -36,6 +36,33 @@ TEST(CliInterruptControl, EachPressInEachPhase) {
     }
 }
 
+// SIGTERM or Ctrl-Break is the second Ctrl-C at once; a hang-up stops nothing at stake.
+TEST(CliInterruptControl, StopRequestsAndHangUpsInEachPhase) {
+    struct Case {
+        const char* name;
+        InterruptPhase phase;
+        bool hangUp;
+        InterruptAction action;
+        bool stopRequested;
+        bool cancelled;
+    };
+    const Case cases[] = {
+        {"stop, free", InterruptPhase::Free, false, InterruptAction::ExitNow, true, false},
+        {"stop, fast speed", InterruptPhase::Guarded, false, InterruptAction::Deferred, true, false},
+        {"stop, upload", InterruptPhase::Uploading, false, InterruptAction::Cancel, true, true},
+        {"hang-up, free", InterruptPhase::Free, true, InterruptAction::ExitNow, true, false},
+        {"hang-up, fast speed", InterruptPhase::Guarded, true, InterruptAction::Ignored, false, false},
+        {"hang-up, upload", InterruptPhase::Uploading, true, InterruptAction::Ignored, false, false},
+    };
+    for (const Case& c : cases) {
+        InterruptControl control;
+        control.SetPhase(c.phase);
+        EXPECT_EQ(c.hangUp ? control.OnHangUp() : control.OnStopRequest(), c.action) << c.name;
+        EXPECT_EQ(control.StopRequested(), c.stopRequested) << c.name;
+        EXPECT_EQ(control.Cancelled(), c.cancelled) << c.name;
+    }
+}
+
 TEST(CliInterruptControl, AWarningBeforeTheUploadDoesNotCountTowardsCancelling) {
     InterruptControl control;
     control.SetPhase(InterruptPhase::Uploading);

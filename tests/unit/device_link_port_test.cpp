@@ -334,15 +334,23 @@ TEST_F(FakeLinkTest, SwitchSpeedTellsHowTheUnitTookIt) {
         {"write fails", [this] { fake.FailNext(Step::Write); }, SPEED_921600, SpeedSwitchState::NotSent,
          RESULT_WRITE_FAILED},
         {"no such code", [] {}, 5, SpeedSwitchState::NotSent, RESULT_BAD_ARGUMENT},
+        {"host port cannot run it", [this] { fake.FailNext(Step::SetLineSettings); }, SPEED_921600,
+         SpeedSwitchState::HostCannot, RESULT_NOT_OPEN},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         SetUp();
         DeviceLink fresh;
         ASSERT_EQ(fresh.OpenPort("COM1", 115200), RESULT_OK);
+        fake.ClearCalls();
         row.script();
         const SpeedSwitchOutcome outcome = fresh.SwitchSpeed(row.code);
         EXPECT_EQ(outcome.state, row.state);
+        if (row.state == SpeedSwitchState::HostCannot) {
+            EXPECT_TRUE(fake.Writes().empty()) << "no speed request when the port cannot follow";
+            EXPECT_EQ(fake.LineSettings("COM1").baudRate, 115200u);
+            EXPECT_EQ(fresh.speedCode, SPEED_115200);
+        }
         EXPECT_EQ(outcome.result, row.result);
         EXPECT_EQ(outcome.Moved(), row.state == SpeedSwitchState::Accepted);
     }

@@ -23,6 +23,7 @@ void ExpectSame(const UnitConfig& a, const UnitConfig& b, const std::string& wha
     EXPECT_EQ(a.memory, b.memory) << what;
     EXPECT_EQ(a.paced, b.paced) << what;
     EXPECT_EQ(a.staysAtFastSpeedAfterUpload, b.staysAtFastSpeedAfterUpload) << what;
+    EXPECT_EQ(a.startSpeed, b.startSpeed) << what;
     ASSERT_EQ(a.faults.size(), b.faults.size()) << what;
     for (size_t i = 0; i < a.faults.size(); ++i) EXPECT_TRUE(SameFault(a.faults[i], b.faults[i])) << what;
 }
@@ -30,7 +31,7 @@ void ExpectSame(const UnitConfig& a, const UnitConfig& b, const std::string& wha
 TEST(SimUnitConfig, ParsesTheDocumentedForms) {
     UnitConfig c;
     std::string error;
-    ASSERT_TRUE(ParseUnitConfig("kestrale:S version=1.5.A after=2.0.A paced stays-fast "
+    ASSERT_TRUE(ParseUnitConfig("kestrale:S version=1.5.A after=2.0.A paced stays-fast speed=460800 "
                                 "fault=block:3:byte:0x52 fault=final:silence fault=read:4:badsum "
                                 "fault=version:short:2 fault=header:byte:? fault=speed:hangup mem=8:DEAD",
                                 &c, &error))
@@ -42,6 +43,7 @@ TEST(SimUnitConfig, ParsesTheDocumentedForms) {
     EXPECT_TRUE(SameVersion(c.versionAfterUpload, {2, 0, 'A'}));
     EXPECT_TRUE(c.paced);
     EXPECT_TRUE(c.staysAtFastSpeedAfterUpload);
+    EXPECT_EQ(c.startSpeed, 460800);
     ASSERT_EQ(c.faults.size(), 6u);
     EXPECT_TRUE(SameFault(c.faults[0], {FaultStep::UploadBlock, 3, FaultAction::AnswerByte, 'R', 0}));
     EXPECT_TRUE(SameFault(c.faults[1], {FaultStep::UploadFinal, -1, FaultAction::Silence, 0, 0}));
@@ -72,6 +74,8 @@ TEST(SimUnitConfig, RefusesWhatItCannotRead) {
         "kestrale mem=1:4",
         "kestrale mem=70000:41",
         "kestrale memsize=0",
+        "kestrale speed=9600",
+        "kestrale speed=300000",
         "kestrale loud",
     };
     for (const char* text : bad) {
