@@ -12,24 +12,11 @@ void InterruptControl::SetPhase(InterruptPhase phase) {
     phase_.store(phase);
 }
 
-InterruptAction InterruptControl::OnInterrupt() {
-    switch (phase_.load()) {
-    case InterruptPhase::Free:
-        stopRequested_.store(true);
-        return InterruptAction::ExitNow;
-    case InterruptPhase::Guarded:
-        stopRequested_.store(true);
-        return InterruptAction::Deferred;
-    case InterruptPhase::Uploading:
-        break;
-    }
-    if (uploadPresses_.fetch_add(1) == 0) return InterruptAction::Warned;
-    stopRequested_.store(true);
-    cancel_.store(true);
-    return InterruptAction::Cancel;
-}
+InterruptAction InterruptControl::OnInterrupt() { return Stop(false); }
 
-InterruptAction InterruptControl::OnStopRequest() {
+InterruptAction InterruptControl::OnStopRequest() { return Stop(true); }
+
+InterruptAction InterruptControl::Stop(bool cancelAtOnce) {
     switch (phase_.load()) {
     case InterruptPhase::Free:
         stopRequested_.store(true);
@@ -40,7 +27,7 @@ InterruptAction InterruptControl::OnStopRequest() {
     case InterruptPhase::Uploading:
         break;
     }
-    uploadPresses_.fetch_add(1);
+    if (uploadPresses_.fetch_add(1) == 0 && !cancelAtOnce) return InterruptAction::Warned;
     stopRequested_.store(true);
     cancel_.store(true);
     return InterruptAction::Cancel;

@@ -62,6 +62,9 @@ public:
     void Reset();
 
 private:
+    // A press (warned first during an upload) or a request that cancels at once.
+    InterruptAction Stop(bool cancelAtOnce);
+
     std::atomic<InterruptPhase> phase_{InterruptPhase::Free};
     std::atomic<int> uploadPresses_{0};
     std::atomic<bool> stopRequested_{false};
