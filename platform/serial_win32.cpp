@@ -14,6 +14,10 @@
 static_assert(sizeof(DCB) <= sizeof(SerialLineSettings::native),
               "the driver's DCB must fit in the line settings' native record");
 static_assert(alignof(DCB) <= 8, "the native record is 8-byte aligned");
+// The records the comm driver reads have fixed sizes in the Windows ABI, 32- and 64-bit
+// alike; a packing or header change would hand the driver a record it misreads.
+static_assert(sizeof(DCB) == 28, "DCB must be the driver's 28-byte record");
+static_assert(sizeof(COMMTIMEOUTS) == 20, "COMMTIMEOUTS must be five 32-bit fields");
 
 namespace {
 

@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include <type_traits>
+
 #include "device_link.h"
 
 constexpr int IMAGE_PATH_CAPACITY = 260;
@@ -26,3 +28,8 @@ ProgressTarget ProgressBarTarget(HWND progressBar);
 // "FirmwareUpdateProc completed with result: %i", sends completionMessage (wParam 0,
 // lParam the ResultCode) to dialogWindow and returns 1 once the dialog has handled it.
 DWORD WINAPI FirmwareUpdateProc(LPVOID request);
+
+// CreateThread gets the procedure without a cast, and this holds its type to the thread
+// start's: on i686 a missing WINAPI (stdcall) is a different type, not a silent mismatch.
+static_assert(std::is_same_v<decltype(&FirmwareUpdateProc), LPTHREAD_START_ROUTINE>,
+              "FirmwareUpdateProc must be a thread start routine");

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <type_traits>
+
 // The worker's completion message: wParam 0, lParam the update's ResultCode.
 constexpr UINT WM_UPDATE_DONE = WM_APP;
 static_assert(WM_UPDATE_DONE == 0x8000);
@@ -14,3 +16,8 @@ class DeviceLink;
 void UseDeviceLink(DeviceLink* link);
 
 INT_PTR CALLBACK UpdaterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// DialogBoxParamA gets the procedure without a cast; on i686 the calling convention is
+// part of this type.
+static_assert(std::is_same_v<decltype(&UpdaterDialogProc), DLGPROC>,
+              "UpdaterDialogProc must be a dialog procedure");
