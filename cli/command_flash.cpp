@@ -143,7 +143,11 @@ FlashEnd Upload(const FlashRun& run) {
     const bool cancelled = run.interrupts.Cancelled();
 
     run.extra.Add("speed", speed).Add("result", result).Add("seconds", seconds);
-    run.extra.Add("blocks_taken", view.StepsTaken()).Add("blocks", run.image.BlockWrites());
+    const UploadAccount& account = run.link.LastUpload();
+    run.extra.Add("blocks_taken", view.StepsTaken()).Add("blocks_total", run.image.BlockWrites());
+    run.extra.Add("unlisted_block_answers", account.unlistedAnswers).Add("stray_bytes", account.strayBytesDiscarded);
+    if (account.finalStatusRead) run.extra.Add("final_status", static_cast<uint32_t>(account.finalStatus));
+    else run.extra.AddRaw("final_status", "null");
     if (result != RESULT_OK && cancelled) {
         // Stopped between blocks: the unit waits for the next one and would take a speed
         // change as image bytes, so nothing more is sent.
@@ -174,9 +178,20 @@ FlashEnd Upload(const FlashRun& run) {
     }
     char message[MESSAGE_CAPACITY];
     FormatSuccessMessage(kindAfter, version, message, sizeof message);
-    if (kindAfter != 0) run.extra.Add("new_version", VersionText(version));
+    std::string headline = message;
+    if (kindAfter != 0) {
+        const std::string before = VersionText(run.unit.version);
+        const std::string after = VersionText(version);
+        run.extra.Add("new_version", after).Add("version_changed", after != before);
+        if (after == before) headline = VersionUnchangedText(after);
+    }
+    // What the unit said that its documented answers do not cover.
+    std::string said = UnlistedBlockAnswersText(account.unlistedAnswers, run.image.BlockWrites(),
+                                                account.firstUnlistedAnswer);
+    if (account.finalStatusRead && !account.finalStatusListed)
+        said = Join(said, UnlistedFinalStatusText(account.finalStatus));
     const std::string timing = "Uploaded " + std::to_string(run.image.size) + " bytes in " + Seconds(seconds) + ".";
-    return {ExitCode::Success, message, Join(timing, backText), true};
+    return {ExitCode::Success, headline, Join(Join(timing, said), backText), true};
 }
 
 // Finds the unit, then dry run or switch, upload and report.

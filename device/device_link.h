@@ -20,6 +20,7 @@
 #include "protocol.h"
 #include "result_code.h"
 #include "serial.h"
+#include "upload_account.h"
 
 constexpr int PORT_NAME_CAPACITY = 25;  // 24 characters and the terminator
 
@@ -102,8 +103,12 @@ public:
 
     // Checks the image file and uploads it on the open port; progress may be null.
     ResultCode UploadFirmware(const char* imagePath, const ProgressTarget* progress);
+    // Where the last UploadFirmware ended and what the unit said on the way.
+    const UploadAccount& LastUpload() const { return lastUpload; }
 
 private:
+    UploadAccount lastUpload;
+
     ResultCode OpenPortWithoutSpeedRestore(const char* name, int32_t speed);
     void ReleaseHeldPort();
     SpeedSwitchOutcome RequestSpeed(SpeedCode code);

@@ -6,6 +6,12 @@
 // one final status byte. Every answer must arrive within 6000 ms; an answer that does not
 // come is a failure at every step, never "go on" and never success.
 //
+// Before each block the input already waiting is discarded (input only): the unit answers
+// a block only once it has it whole and sends the final status only after its last
+// answer, so nothing it is entitled to send waits then, and a stray byte shifts answers no
+// further than the block it arrived in. A discarded '?' or 'R' ends the upload as that
+// answer would. The discard's own failure is not acted on, like the purge before the header.
+//
 // Every path ends in the same closing steps: read time-out back to 300 ms, idle 1,
 // progress position 0, image file closed, image buffer freed.
 #include <cstring>
@@ -16,6 +22,7 @@
 #include "device_link.h"
 #include "image_check.h"
 #include "image_file.h"
+#include "upload_account.h"
 
 namespace {
 
@@ -32,6 +39,40 @@ ResultCode ReadAnswer(PortHandle port, uint8_t* answer) {
     if (!SerialRead(port, answer, 1, &received)) return RESULT_READ_FAILED;
     if (received != 1) return RESULT_BAD_RESPONSE;
     return RESULT_OK;
+}
+
+constexpr uint32_t DISCARD_CHUNK_BYTES = 64;
+// A line that keeps talking is not emptied forever: what is left is read as the answer.
+constexpr uint32_t DISCARD_MAX_ROUNDS = 16;
+
+// Empties the input before block `index` (0-based), counting and logging what it held.
+// RESULT_OK, or the failure a discarded '?' or 'R' stands for.
+ResultCode DiscardStrayInput(PortHandle port, const LogSink* log, uint32_t index, UploadAccount* account) {
+    uint8_t chunk[DISCARD_CHUNK_BYTES];
+    uint32_t count = 0;
+    ResultCode result = RESULT_OK;
+    uint8_t first = 0;
+    for (uint32_t round = 0; round < DISCARD_MAX_ROUNDS; ++round) {
+        uint32_t taken = 0;
+        if (!SerialDiscardInput(port, chunk, sizeof chunk, &taken)) break;
+        for (uint32_t k = 0; k < taken; ++k) {
+            if (count + k == 0) first = chunk[k];
+            ResultCode stop = RESULT_OK;
+            if (result == RESULT_OK && JudgeBlockAnswer(chunk[k], &stop) == BlockVerdict::Stop) {
+                result = stop;
+                account->endedByStrayByte = true;
+                account->strayEndingByte = chunk[k];
+            }
+        }
+        count += taken;
+        if (taken < sizeof chunk) break;
+    }
+    if (count > 0) {
+        account->strayBytesDiscarded += count;
+        WriteLog(log, "Quorvantis: %u stray byte(s) discarded before block %u (first 0x%02X).",
+                 static_cast<unsigned>(count), static_cast<unsigned>(index + 1), static_cast<unsigned>(first));
+    }
+    return result;
 }
 
 // Reads and checks the image file. On success *image holds exactly check->size bytes.
@@ -74,10 +115,13 @@ ResultCode DeviceLink::UploadFirmware(const char* imagePath, const ProgressTarge
         result = LoadImage(file, &image, &check);
     }
 
+    UploadAccount account;
     if (result == RESULT_OK) {
         const uint32_t fullBlocks = check.fullBlocks;
         const uint32_t remainder = check.lastBlockBytes;
         const uint32_t blocks = check.BlockWrites();
+        account.blocksTotal = blocks;
+        account.endedAt = UploadStep::Header;
 
         NotifyProgress(progress, ProgressEvent::SetRange, static_cast<int32_t>(fullBlocks + 1));
         NotifyProgress(progress, ProgressEvent::SetStep, 1);
@@ -94,10 +138,15 @@ ResultCode DeviceLink::UploadFirmware(const char* imagePath, const ProgressTarge
 
         uint8_t block[UPLOAD_BLOCK_BYTES + 1];
         for (uint32_t i = 0; result == RESULT_OK && i < blocks; ++i) {
+            // From here on the step is block i + 1: the one about to go, or not sent at a stop.
+            account.endedAt = UploadStep::Block;
+            account.block = i + 1;
             if (cancelRequested != nullptr && cancelRequested->load()) {
                 result = RESULT_FAILED;
                 break;
             }
+            result = DiscardStrayInput(portHandle, logSink, i, &account);
+            if (result != RESULT_OK) break;
             const bool last = i + 1 == blocks;
             const uint32_t length = last && remainder != 0 ? remainder : UPLOAD_BLOCK_BYTES;
             std::memcpy(block, image.get() + static_cast<size_t>(i) * UPLOAD_BLOCK_BYTES, length);
@@ -106,13 +155,26 @@ ResultCode DeviceLink::UploadFirmware(const char* imagePath, const ProgressTarge
 
             result = WriteWhole(portHandle, block, sendCount);
             if (result == RESULT_OK) result = ReadAnswer(portHandle, &answer);
-            if (result == RESULT_OK && JudgeBlockAnswer(answer, &result) == BlockVerdict::Step)
-                NotifyProgress(progress, ProgressEvent::StepIt, 0);
+            if (result != RESULT_OK) break;
+            ++account.blocksAnswered;
+            const BlockVerdict verdict = JudgeBlockAnswer(answer, &result);
+            if (verdict == BlockVerdict::Step) NotifyProgress(progress, ProgressEvent::StepIt, 0);
+            if (verdict == BlockVerdict::GoOn && account.unlistedAnswers++ == 0) account.firstUnlistedAnswer = answer;
         }
 
-        if (result == RESULT_OK) result = ReadAnswer(portHandle, &answer);
-        if (result == RESULT_OK) result = JudgeFinalStatus(answer);
+        if (result == RESULT_OK) {
+            account.endedAt = UploadStep::FinalStatus;
+            result = ReadAnswer(portHandle, &answer);
+        }
+        if (result == RESULT_OK) {
+            account.finalStatusRead = true;
+            account.finalStatus = answer;
+            account.finalStatusListed = IsListedFinalStatus(answer);
+            result = JudgeFinalStatus(answer);
+        }
     }
+    account.result = result;
+    lastUpload = account;
 
     // Closing steps, on every path.
     SetReadTimeout(DEFAULT_READ_TIMEOUT_MS);

@@ -1,5 +1,5 @@
 // The whole upload against any answer at any step: any byte, silence, a failed read, a
-// failed or short write, a cancel before any block, and time-out changes or purges that
+// failed or short write, stray bytes before or after an answer, a cancel before any block, and time-out changes or purges that
 // the driver refuses. The result must be the one the shared upload oracle computes for
 // the answers played; the progress notifications and the bytes on the wire must fit it;
 // idle is 1 and the read time-out back at 300 ms afterwards.
@@ -29,12 +29,33 @@ std::vector<StepAnswer> PlanAnswers(FuzzedDataProvider& data, int32_t finalStep)
     return answers;
 }
 
+// Up to three stray bytes, each riding with the answer of a step that answers with a byte.
+// None rides into the final status when that step is a read failure, which the driver
+// plays at a fixed read and not at whatever byte comes.
+std::vector<StrayByte> PlanStrays(FuzzedDataProvider& data, const std::vector<StepAnswer>& answers, int32_t finalStep) {
+    std::vector<StrayByte> strays;
+    const auto at = [&](int32_t step) {
+        return step < static_cast<int32_t>(answers.size()) ? answers[static_cast<size_t>(step)] : StepAnswer::Of('O');
+    };
+    const uint8_t count = data.remaining_bytes() > 0 ? data.ConsumeIntegralInRange<uint8_t>(0, 3) : 0;
+    for (uint8_t k = 0; k < count && data.remaining_bytes() > 0; ++k) {
+        StrayByte stray;
+        stray.step = data.ConsumeIntegralInRange<int32_t>(0, finalStep);
+        stray.place = data.ConsumeBool() ? StrayPlace::Before : StrayPlace::After;
+        stray.byte = data.ConsumeIntegral<uint8_t>();
+        if (at(stray.step).event != StepEvent::Byte) continue;
+        if (stray.step >= finalStep - 1 && at(finalStep).event != StepEvent::Byte) continue;
+        strays.push_back(stray);
+    }
+    return strays;
+}
+
 // Plays the unit and the driver step by step from the plan.
 class PlannedUnit {
 public:
-    PlannedUnit(const std::vector<StepAnswer>& answers, uint32_t imageSize, int cancelBeforeBlock,
-                std::atomic<bool>* cancel)
-        : answers_(answers), size_(imageSize), blocks_(UploadBlockCount(imageSize)),
+    PlannedUnit(const std::vector<StepAnswer>& answers, const std::vector<StrayByte>& strays, uint32_t imageSize,
+                int cancelBeforeBlock, std::atomic<bool>* cancel)
+        : answers_(answers), strays_(strays), size_(imageSize), blocks_(UploadBlockCount(imageSize)),
           cancelBeforeBlock_(cancelBeforeBlock), cancel_(cancel) {}
 
     // Arms what the header's write meets; called before the upload.
@@ -47,12 +68,12 @@ public:
         ArmWrite(step + 1);
         std::vector<uint8_t> reply;
         if (a.event == StepEvent::ReadFails) FakeSerial::Get().FailNext(FakeSerial::Step::Read);
-        if (a.event == StepEvent::Byte) reply.push_back(a.byte);
+        if (a.event == StepEvent::Byte) WithStrays(step, a.byte, &reply);
         // The last block's answer is followed by the final status, unless the line fell
         // silent or the read failed already.
         if (step == blocks_ && a.event == StepEvent::Byte) {
             const StepAnswer last = At(step + 1);
-            if (last.event == StepEvent::Byte) reply.push_back(last.byte);
+            if (last.event == StepEvent::Byte) WithStrays(step + 1, last.byte, &reply);
             if (last.event == StepEvent::WriteFails || last.event == StepEvent::ShortWrite) reply.push_back('O');
             if (last.event == StepEvent::ReadFails) FakeSerial::Get().FailNth(FakeSerial::Step::Read, 2);
         }
@@ -60,6 +81,13 @@ public:
     }
 
 private:
+    void WithStrays(int32_t step, uint8_t answer, std::vector<uint8_t>* reply) const {
+        for (const StrayByte& stray : strays_)
+            if (stray.step == step && stray.place == StrayPlace::Before) reply->push_back(stray.byte);
+        reply->push_back(answer);
+        for (const StrayByte& stray : strays_)
+            if (stray.step == step && stray.place == StrayPlace::After) reply->push_back(stray.byte);
+    }
     StepAnswer At(int32_t step) const {
         return step < static_cast<int32_t>(answers_.size()) ? answers_[static_cast<size_t>(step)] : StepAnswer::Of('O');
     }
@@ -78,6 +106,7 @@ private:
     }
 
     const std::vector<StepAnswer>& answers_;
+    const std::vector<StrayByte>& strays_;
     uint32_t size_;
     int32_t blocks_;
     int cancelBeforeBlock_;
@@ -112,6 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
         WriteScratchImage({}, imageSize);
     }
     const std::vector<StepAnswer> answers = PlanAnswers(data, FinalStep(imageSize));
+    const std::vector<StrayByte> strays = PlanStrays(data, answers, FinalStep(imageSize));
 
     UploadScenario scenario;
     scenario.imageSize = imageSize;
@@ -119,10 +149,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     scenario.answers = answers;
     scenario.cancelBeforeBlock = cancelBeforeBlock;
     scenario.hangUp = HangUpSeenAs::ReadFailure;
+    scenario.strays = strays;
     const UploadExpectation want = ExpectedUpload(scenario);
 
     std::atomic<bool> cancel{false};
-    PlannedUnit unit(answers, static_cast<uint32_t>(std::min<uint64_t>(imageSize, 65536)), cancelBeforeBlock, &cancel);
+    PlannedUnit unit(answers, strays, static_cast<uint32_t>(std::min<uint64_t>(imageSize, 65536)), cancelBeforeBlock, &cancel);
     {
         DeviceLink link;
         link.cancelRequested = &cancel;
@@ -143,6 +174,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
         }
         FUZZ_REQUIRE(result == want.result);
         RequireSettled(link, result);
+        // The link's account of the upload tells the same story as the oracle.
+        const UploadAccount& account = link.LastUpload();
+        FUZZ_REQUIRE(account.result == result);
+        FUZZ_REQUIRE(account.strayBytesDiscarded == static_cast<uint32_t>(want.strayDiscarded));
+        FUZZ_REQUIRE(account.blocksAnswered == static_cast<uint32_t>(want.blocksAnswered));
+        FUZZ_REQUIRE(account.unlistedAnswers == static_cast<uint32_t>(want.unlistedBlockAnswers));
+        FUZZ_REQUIRE(account.finalStatusRead == want.finalStatusRead);
+        if (want.finalStatusRead) FUZZ_REQUIRE(account.finalStatus == want.finalStatus);
         FUZZ_REQUIRE(progress.Events() ==
                      ProgressRecorder::Expected(want.headerSent, want.progressMaximum, want.progressSteps));
         // On the wire: a prefix of header and blocks; all of it when the unit took the image.

@@ -46,6 +46,10 @@ bool SerialGetTimeouts(PortHandle port, SerialTimeouts* timeouts);
 bool SerialSetTimeouts(PortHandle port, const SerialTimeouts* timeouts);
 // Discards what waits in both directions; aborts nothing.
 bool SerialPurge(PortHandle port);
+// Takes input already waiting, input only, without waiting for more: up to `capacity`
+// bytes into `data`, *taken their count (0 when nothing waits). Called until it takes
+// fewer than `capacity`, it empties the input while the caller still sees what came.
+bool SerialDiscardInput(PortHandle port, uint8_t* data, uint32_t capacity, uint32_t* taken);
 // One synchronous write bounded by the write time-out; *written gets the count sent.
 bool SerialWrite(PortHandle port, const void* data, uint32_t count, uint32_t* written);
 // One synchronous read of up to count bytes, bounded by the read time-outs: returns when

@@ -325,6 +325,18 @@ bool SerialPurge(PortHandle port) {
     return tcflush(record->fd, TCIOFLUSH) == 0 || Fail(errno);
 }
 
+bool SerialDiscardInput(PortHandle port, uint8_t* data, uint32_t capacity, uint32_t* taken) {
+    if (taken != nullptr) *taken = 0;
+    PortRecord* record = RecordOf(port);
+    if (record == nullptr) return Fail(EBADF);
+    if (data == nullptr && capacity > 0) return Fail(EINVAL);
+    // The descriptor is non-blocking: one read takes what the driver holds now.
+    const ssize_t got = ReadAvailable(record->fd, data, capacity);
+    if (got < 0) return Fail(errno);
+    if (taken != nullptr) *taken = static_cast<uint32_t>(got);
+    return true;
+}
+
 bool SerialWrite(PortHandle port, const void* data, uint32_t count, uint32_t* written) {
     if (written != nullptr) *written = 0;
     PortRecord* record = RecordOf(port);

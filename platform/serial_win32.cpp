@@ -110,6 +110,20 @@ bool SerialPurge(PortHandle port) {
     return Checked(PurgeComm(AsHandle(port), PURGE_TXCLEAR | PURGE_RXCLEAR));
 }
 
+bool SerialDiscardInput(PortHandle port, uint8_t* data, uint32_t capacity, uint32_t* taken) {
+    if (taken != nullptr) *taken = 0;
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!Checked(ClearCommError(AsHandle(port), &errors, &status))) return false;
+    // Only what the driver already holds is asked for, so the read returns at once.
+    const DWORD want = status.cbInQue < capacity ? status.cbInQue : capacity;
+    if (want == 0) return true;
+    DWORD got = 0;
+    const bool ok = Checked(ReadFile(AsHandle(port), data, want, &got, nullptr));
+    if (taken != nullptr) *taken = got;
+    return ok;
+}
+
 bool SerialWrite(PortHandle port, const void* data, uint32_t count, uint32_t* written) {
     DWORD sent = 0;
     bool ok = Checked(WriteFile(AsHandle(port), data, count, &sent, nullptr));

@@ -240,7 +240,7 @@ bool DeviceModel::SendReply(std::vector<uint8_t> reply, const Fault* fault, std:
                 return false;
             case FaultAction::HangUp:
                 AbandonPartialRequest();
-                actions->push_back(ModelAction{ModelAction::Kind::HangUp, {}, 0});
+                actions->push_back(ModelAction{ModelAction::Kind::HangUp, {}, 0, false});
                 return false;
             case FaultAction::ShortReply:
                 if (static_cast<size_t>(std::max(fault->count, 0)) < reply.size()) {
@@ -250,6 +250,14 @@ bool DeviceModel::SendReply(std::vector<uint8_t> reply, const Fault* fault, std:
                     return false;
                 }
                 break;
+            case FaultAction::ExtraAfter:
+                reply.push_back(fault->byte);
+                Send(reply, actions, true);
+                return true;
+            case FaultAction::ExtraBefore:
+                reply.insert(reply.begin(), fault->byte);
+                Send(reply, actions, true);
+                return true;
             case FaultAction::AnswerByte:
             case FaultAction::BadChecksum:
                 break;  // already applied to the reply's content by the caller
@@ -259,19 +267,20 @@ bool DeviceModel::SendReply(std::vector<uint8_t> reply, const Fault* fault, std:
     return true;
 }
 
-void DeviceModel::Send(const std::vector<uint8_t>& bytes, std::vector<ModelAction>* actions) {
+void DeviceModel::Send(const std::vector<uint8_t>& bytes, std::vector<ModelAction>* actions, bool together) {
     stats_.bytesOut += bytes.size();
     if (!actions->empty() && actions->back().kind == ModelAction::Kind::Send) {
         auto& last = actions->back().bytes;
         last.insert(last.end(), bytes.begin(), bytes.end());
+        actions->back().together = actions->back().together || together;
         return;
     }
-    actions->push_back(ModelAction{ModelAction::Kind::Send, bytes, 0});
+    actions->push_back(ModelAction{ModelAction::Kind::Send, bytes, 0, together});
 }
 
 void DeviceModel::SetSpeed(int32_t speed, std::vector<ModelAction>* actions) {
     speed_ = speed;
-    actions->push_back(ModelAction{ModelAction::Kind::SetSpeed, {}, speed});
+    actions->push_back(ModelAction{ModelAction::Kind::SetSpeed, {}, speed, false});
 }
 
 uint8_t DeviceModel::MemoryAt(uint32_t address) const {

@@ -29,6 +29,9 @@ struct ModelAction {
     Kind kind = Kind::Send;
     std::vector<uint8_t> bytes;
     int32_t speed = 0;
+    // Send: the bytes arrive together, even when paced (a fault's extra byte rides with
+    // its answer, so where it lands among the host's reads does not depend on timing).
+    bool together = false;
 };
 
 struct ModelStats {
@@ -82,7 +85,7 @@ private:
     // Sends `reply` changed by `fault` (if any). Returns false when the fault ended the
     // exchange (silence, hang-up, short reply), so the unit goes back to idle.
     bool SendReply(std::vector<uint8_t> reply, const Fault* fault, std::vector<ModelAction>* actions);
-    void Send(const std::vector<uint8_t>& bytes, std::vector<ModelAction>* actions);
+    void Send(const std::vector<uint8_t>& bytes, std::vector<ModelAction>* actions, bool together = false);
     void SetSpeed(int32_t speed, std::vector<ModelAction>* actions);
     uint8_t MemoryAt(uint32_t address) const;
 

@@ -291,6 +291,15 @@ void PtyHost::Queue(ModelAction action, int64_t readyNs) {
     if (action.kind == ModelAction::Kind::SetSpeed) queuedSpeed_ = action.speed;
     Pending p;
     p.speed = speed;
+    if (action.kind == ModelAction::Kind::Send && model_.Config().paced && action.together) {
+        // Delivered at once, when the last of its bytes would have arrived.
+        const int64_t t = std::max(readyNs, txFreeNs_) + ByteTimeNs(speed) * static_cast<int64_t>(action.bytes.size());
+        p.deadlineNs = t;
+        p.action = std::move(action);
+        pending_.push_back(std::move(p));
+        txFreeNs_ = t;
+        return;
+    }
     if (action.kind == ModelAction::Kind::Send && model_.Config().paced) {
         // Each answer byte is delivered when its last bit would have arrived.
         const int64_t byteNs = ByteTimeNs(speed);
@@ -299,7 +308,7 @@ void PtyHost::Queue(ModelAction action, int64_t readyNs) {
             t += byteNs;
             Pending one = p;
             one.deadlineNs = t;
-            one.action = ModelAction{ModelAction::Kind::Send, {b}, 0};
+            one.action = ModelAction{ModelAction::Kind::Send, {b}, 0, false};
             pending_.push_back(std::move(one));
         }
         txFreeNs_ = t;

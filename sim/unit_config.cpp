@@ -127,8 +127,10 @@ bool ParseFault(const std::string& text, Fault* fault, std::string* error) {
     const std::string action = parts[at++];
     const std::string arg = at < parts.size() ? parts[at++] : "";
     bool ok = at == parts.size();
-    if (action == "byte") {
-        fault->action = FaultAction::AnswerByte;
+    if (action == "byte" || action == "extra" || action == "early") {
+        fault->action = action == "byte"    ? FaultAction::AnswerByte
+                        : action == "extra" ? FaultAction::ExtraAfter
+                                            : FaultAction::ExtraBefore;
         ok = ok && ParseByte(arg, &fault->byte);
     } else if (action == "short") {
         long count = 0;
@@ -157,9 +159,14 @@ std::string FormatFault(const Fault& f) {
     // Appended piece by piece throughout: GCC 12 at -O2 misreads "literal" + std::string&&
     // as an overlapping copy (-Wrestrict).
     switch (f.action) {
-        case FaultAction::AnswerByte: {
-            char hex[16];
-            std::snprintf(hex, sizeof hex, ":byte:0x%02X", f.byte);
+        case FaultAction::AnswerByte:
+        case FaultAction::ExtraAfter:
+        case FaultAction::ExtraBefore: {
+            const char* name = f.action == FaultAction::AnswerByte   ? "byte"
+                               : f.action == FaultAction::ExtraAfter ? "extra"
+                                                                     : "early";
+            char hex[24];
+            std::snprintf(hex, sizeof hex, ":%s:0x%02X", name, f.byte);
             out.append(hex);
             break;
         }

@@ -24,6 +24,8 @@ enum class FaultAction {
     HangUp,       // close the line (the pty master) at this step
     ShortReply,   // send only `count` bytes of the reply
     BadChecksum,  // memory read: send the checksum byte plus one
+    ExtraAfter,   // the normal reply, then `byte` at once, in the same write (a stray byte after an answer)
+    ExtraBefore,  // `byte` at once, then the normal reply, in the same write (a byte that came during a write)
 };
 
 struct Fault {

@@ -77,6 +77,10 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"final_F", "kestrale:U fault=final:byte:F", 115200, 6, "Kestrale returned an invalid response.", true},
         FailureCase{"final_refused", "kestrale:U fault=final:byte:?", 115200, 6, "Update Failed!", true},
         FailureCase{"block_refused", "kestrale:U fault=block:2:byte:?", 115200, 6, "Update Failed!", false},
+        // A stray byte after an answer shifts nothing: the real final status is read.
+        FailureCase{"stray_then_final_W", "kestrale:U fault=block:2:extra:X fault=final:byte:W", 115200, 6,
+                    "Firmware failed during flash process.", true},
+        FailureCase{"stray_refusal", "kestrale:U fault=block:1:extra:?", 115200, 6, "Update Failed!", false},
         FailureCase{"block_R", "kestrale:U fault=block:1:byte:R", 115200, 6, "Firmware buffering failed.", false},
         FailureCase{"header_refused", "kestrale:U fault=header:byte:?", 115200, 6,
                     "Kestrale returned an invalid response.", false},
@@ -149,8 +153,73 @@ TEST_F(CliE2ETest, FlashAsJsonReportsProgressAndTheResult) {
     EXPECT_EQ(result["message"].text, "Update Successful. New version is 02.01.A");
     EXPECT_EQ(result["speed"].number, 460800);
     EXPECT_TRUE(result["back_at_115200"].boolean);
+    EXPECT_EQ(result["final_status"].number, 'O');
+    EXPECT_EQ(result["unlisted_block_answers"].number, 0);
+    EXPECT_EQ(result["blocks_total"].number, 79);
+    EXPECT_EQ(result["blocks_taken"].number, 79);
+    EXPECT_TRUE(result["version_changed"].boolean);
+    const std::string last = run.out.substr(run.out.rfind("{\"event\":\"result\""));
+    EXPECT_EQ(last.find("\"blocks\":"), last.rfind("\"blocks\":")) << "one blocks key: " << last;
     EXPECT_EQ(bench.ReceivedImage(1), image);
 }
+
+// Successes in which the unit said something odd: the result stays success, the words say what came.
+struct OddAnswerCase {
+    const char* name;
+    const char* unit;
+    const char* headline;
+    const char* said;  // in the detail line
+    int finalStatus;
+    int unlisted;
+    bool versionChanged;
+};
+
+class CliFlashOddAnswerTest : public CliE2ETest, public ::testing::WithParamInterface<OddAnswerCase> {};
+
+TEST_P(CliFlashOddAnswerTest, StaysSuccessAndSaysWhatCame) {
+    const OddAnswerCase& c = GetParam();
+    bench.Configure(1, Unit(c.unit));
+    const std::string image = WriteImage("fw.enc", GoodImage(1500));  // six blocks
+    const CliRun run = RunCli(Args(Ports(1, 1), {"flash", image}));
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find(c.headline), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(c.said), std::string::npos) << run.out;
+    if (!c.versionChanged) {
+        EXPECT_EQ(run.out.find("New version"), std::string::npos) << run.out;
+    }
+
+    bench.Configure(1, Unit(c.unit));
+    const CliRun json = RunCli(Args(Ports(1, 1), {"--json", "flash", image}));
+    const auto values = JsonLines(json);
+    ASSERT_FALSE(values.empty()) << json.out;
+    const JsonValue& result = values.back();
+    EXPECT_EQ(result["final_status"].number, c.finalStatus);
+    EXPECT_EQ(result["unlisted_block_answers"].number, c.unlisted);
+    EXPECT_EQ(result["version_changed"].boolean, c.versionChanged);
+    EXPECT_EQ(result["old_version"].text, "01.05.A");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OddAnswers, CliFlashOddAnswerTest,
+    ::testing::Values(
+        OddAnswerCase{"final_unlisted", "kestrale:U fault=final:byte:0x00",
+                      "Update Successful. The version is still 01.05.A",
+                      "The unit ended with 0x00, which is not one of its documented answers", 0, 0, false},
+        OddAnswerCase{"block_unlisted", "kestrale:U fault=block:3:byte:W", "Update Successful. New version is 01.06.A",
+                      "1 of 6 blocks was answered with a byte that is not one of the unit's documented answers "
+                      "(0x57 ('W'))",
+                      'O', 1, true},
+        OddAnswerCase{"blocks_unlisted", "kestrale:U fault=block:byte:C", "Update Successful. New version is 01.06.A",
+                      "6 of 6 blocks were answered with bytes that are not among the unit's documented answers "
+                      "(the first 0x43 ('C'))",
+                      'O', 6, true},
+        OddAnswerCase{"same_version", "kestrale:U after=1.5.A", "Update Successful. The version is still 01.05.A",
+                      "Uploaded 1500 bytes", 'O', 0, false},
+        // A byte ahead of the last block's answer pushes that answer into the final status's
+        // place: the version comparison is what shows that the unit did not take the image.
+        OddAnswerCase{"early_before_last_block", "kestrale:U fault=block:5:early:O fault=final:byte:W",
+                      "Update Successful. The version is still 01.05.A", "Uploaded 1500 bytes", 'O', 0, false}),
+    [](const ::testing::TestParamInfo<OddAnswerCase>& param) { return std::string(param.param.name); });
 
 TEST_F(CliE2ETest, FlashPrintsPlainProgressLinesIntoAPipe) {
     bench.Configure(1, Unit("kestrale:U"));

@@ -1,6 +1,7 @@
 // The upload on a real serial port against an emulated unit: the image the unit received
 // byte for byte, and the answer table once per kind of step (header, block, final status)
-// for the listed bytes, one unlisted byte, silence and hang-up, judged by the oracle.
+// for the listed bytes, one unlisted byte, silence and hang-up, and stray bytes after or
+// ahead of an answer at each step, judged by the oracle.
 // Each silence waits out the 6000 ms answer time-out, so there are only a few.
 #include <gtest/gtest.h>
 
@@ -28,12 +29,18 @@ struct WireAnswer {
     FaultStep step;
     FaultAction action;
     uint8_t byte;
+    int block = 1;  // the block a block fault is on (0-based; 2 is the last)
 };
 
 std::string Describe(const WireAnswer& w) {
     const char* step = w.step == FaultStep::UploadHeader ? "header" : w.step == FaultStep::UploadBlock ? "block" : "final";
-    const char* action = w.action == FaultAction::AnswerByte ? "byte" : w.action == FaultAction::Silence ? "silence" : "hangup";
-    return std::string(step) + " " + action + " " + std::to_string(w.byte);
+    const char* action = w.action == FaultAction::AnswerByte    ? "byte"
+                         : w.action == FaultAction::Silence     ? "silence"
+                         : w.action == FaultAction::ExtraAfter  ? "extra"
+                         : w.action == FaultAction::ExtraBefore ? "early"
+                                                                : "hangup";
+    const std::string where = w.step == FaultStep::UploadBlock ? " " + std::to_string(w.block) : "";
+    return std::string(step) + where + " " + action + " " + std::to_string(w.byte);
 }
 
 class UploadOnPort : public BenchTest {
@@ -96,7 +103,7 @@ void UploadOnPort::PlayAnswer(const WireAnswer& w) {
     UnitConfig config = UnitConfig::Kestrale('U');
     Fault fault;
     fault.step = w.step;
-    fault.index = w.step == FaultStep::UploadBlock ? 1 : -1;
+    fault.index = w.step == FaultStep::UploadBlock ? w.block : -1;
     fault.action = w.action;
     fault.byte = w.byte;
     config.faults.push_back(fault);
@@ -106,13 +113,20 @@ void UploadOnPort::PlayAnswer(const WireAnswer& w) {
 
     ResultCode got = link.UploadFirmware(path.c_str(), progress.Target());
 
-    const int32_t step = w.step == FaultStep::UploadHeader ? 0 : w.step == FaultStep::UploadBlock ? 2 : FinalStep(600);
+    const int32_t step = w.step == FaultStep::UploadHeader  ? 0
+                         : w.step == FaultStep::UploadBlock ? 1 + w.block
+                                                            : FinalStep(600);
+    const bool stray = w.action == FaultAction::ExtraAfter || w.action == FaultAction::ExtraBefore;
     StepAnswer answer = w.action == FaultAction::AnswerByte ? StepAnswer::Of(w.byte)
-                        : w.action == FaultAction::Silence ? StepAnswer::Of(StepEvent::Silence)
-                                                           : StepAnswer::Of(StepEvent::HangUp);
+                        : stray                             ? StepAnswer::Of('O')
+                        : w.action == FaultAction::Silence  ? StepAnswer::Of(StepEvent::Silence)
+                                                            : StepAnswer::Of(StepEvent::HangUp);
     UploadScenario scenario;
     scenario.imageSize = image.size();
     scenario.answers = AnswersWithFault(step, answer);
+    if (stray)
+        scenario.strays.push_back(
+            {step, w.action == FaultAction::ExtraBefore ? StrayPlace::Before : StrayPlace::After, w.byte});
     scenario.hangUp = kHangUp;
     UploadExpectation want = ExpectedUpload(scenario);
 
@@ -123,6 +137,16 @@ void UploadOnPort::PlayAnswer(const WireAnswer& w) {
         want = ExpectedUpload(scenario);
     }
     EXPECT_EQ(got, want.result);
+    const UploadAccount& account = link.LastUpload();
+    EXPECT_EQ(account.strayBytesDiscarded, static_cast<uint32_t>(want.strayDiscarded));
+    EXPECT_EQ(account.unlistedAnswers, static_cast<uint32_t>(want.unlistedBlockAnswers));
+    if (w.action != FaultAction::HangUp) {
+        EXPECT_EQ(account.blocksAnswered, static_cast<uint32_t>(want.blocksAnswered));
+        EXPECT_EQ(account.finalStatusRead, want.finalStatusRead);
+        if (want.finalStatusRead) {
+            EXPECT_EQ(account.finalStatus, want.finalStatus);
+        }
+    }
     std::vector<ProgressRecord> wantEvents =
         ProgressRecorder::Expected(true, want.progressMaximum, want.progressSteps);
     if (w.action == FaultAction::HangUp && w.step == FaultStep::UploadFinal && progress.Events() != wantEvents) {
@@ -145,6 +169,27 @@ TEST_F(UploadOnPort, AnswerTableBytesAtEachStep) {
     const uint8_t listed[] = {'O', 'C', '?', 'R', 'E', 'F', 'I', 'W', 'X'};
     for (FaultStep step : {FaultStep::UploadHeader, FaultStep::UploadBlock, FaultStep::UploadFinal})
         for (uint8_t b : listed) PlayAnswer({step, FaultAction::AnswerByte, b});
+}
+
+// A stray byte right after the answer, and one just ahead of it, at the header, a middle
+// block, the last block and the final status: a listed failure, the normal answer, an
+// unlisted byte. After a middle answer it is discarded (a '?' or 'R' ends the upload
+// there); ahead of an answer it is read as that answer; around the last block it takes
+// the final status's place.
+TEST_F(UploadOnPort, StrayBytesAtEachStep) {
+    const uint8_t strays[] = {'?', 'R', 'W', 'O', 0x00};
+    const WireAnswer places[] = {{FaultStep::UploadHeader, FaultAction::ExtraAfter, 0},
+                                 {FaultStep::UploadHeader, FaultAction::ExtraBefore, 0},
+                                 {FaultStep::UploadBlock, FaultAction::ExtraAfter, 0, 1},
+                                 {FaultStep::UploadBlock, FaultAction::ExtraBefore, 0, 1},
+                                 {FaultStep::UploadBlock, FaultAction::ExtraAfter, 0, 2},
+                                 {FaultStep::UploadBlock, FaultAction::ExtraBefore, 0, 2},
+                                 {FaultStep::UploadFinal, FaultAction::ExtraBefore, 0}};
+    for (WireAnswer place : places)
+        for (uint8_t b : strays) {
+            place.byte = b;
+            PlayAnswer(place);
+        }
 }
 
 // Silence and hang-up once per kind of step; each silence waits out the 6000 ms, so each

@@ -290,6 +290,23 @@ bool FakeSerial::Purge(PortHandle port) {
     return true;
 }
 
+bool FakeSerial::DiscardInput(PortHandle port, uint8_t* data, uint32_t capacity, uint32_t* taken) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    *taken = 0;
+    PortState* state = PortOf(port);
+    if (state == nullptr || TakeScriptedFailure(Step::DiscardInput)) {
+        Log("discard -> fail");
+        return false;
+    }
+    while (*taken < capacity && !state->input.empty()) {
+        data[(*taken)++] = state->input.front();
+        state->input.pop_front();
+    }
+    // Silent when nothing waited, so call logs stay as they were for a quiet line.
+    if (*taken > 0) Log("discard " + std::to_string(*taken));
+    return true;
+}
+
 bool FakeSerial::Write(PortHandle port, const void* data, uint32_t count, uint32_t* written) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     *written = 0;
@@ -386,6 +403,9 @@ bool SerialSetTimeouts(PortHandle port, const SerialTimeouts* timeouts) {
     return FakeSerial::Get().SetTimeouts(port, timeouts);
 }
 bool SerialPurge(PortHandle port) { return FakeSerial::Get().Purge(port); }
+bool SerialDiscardInput(PortHandle port, uint8_t* data, uint32_t capacity, uint32_t* taken) {
+    return FakeSerial::Get().DiscardInput(port, data, capacity, taken);
+}
 bool SerialWrite(PortHandle port, const void* data, uint32_t count, uint32_t* written) {
     return FakeSerial::Get().Write(port, data, count, written);
 }

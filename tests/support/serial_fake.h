@@ -8,7 +8,7 @@
 // what is buffered (possibly nothing): a silent unit costs no time.
 //
 // Every call is recorded as a short text ("open COM1", "setup 1024 1024",
-// "setstate 115200", "settimeouts 25 0 300 0 110", "purge", "write 56 56",
+// "setstate 115200", "settimeouts 25 0 300 0 110", "purge", "discard 2", "write 56 56",
 // "read 3 -> 3", "pause 40", "close"), failures with " -> fail".
 #pragma once
 #include <cstddef>
@@ -34,7 +34,7 @@ public:
     static SerialLineSettings DriverDefaultLineSettings();
     static SerialTimeouts DriverDefaultTimeouts();
 
-    enum class Step { Open, SetupQueues, GetLineSettings, SetLineSettings, GetTimeouts, SetTimeouts, Purge, Write, Read };
+    enum class Step { Open, SetupQueues, GetLineSettings, SetLineSettings, GetTimeouts, SetTimeouts, Purge, DiscardInput, Write, Read };
 
     // Receives the bytes of one write, returns what the unit answers (queued for reads).
     using Peer = std::function<std::vector<uint8_t>(const uint8_t* data, size_t n)>;
@@ -84,6 +84,7 @@ public:
     bool GetTimeouts(PortHandle port, SerialTimeouts* timeouts);
     bool SetTimeouts(PortHandle port, const SerialTimeouts* timeouts);
     bool Purge(PortHandle port);
+    bool DiscardInput(PortHandle port, uint8_t* data, uint32_t capacity, uint32_t* taken);
     bool Write(PortHandle port, const void* data, uint32_t count, uint32_t* written);
     bool Read(PortHandle port, void* data, uint32_t count, uint32_t* received);
     void Close(PortHandle port);

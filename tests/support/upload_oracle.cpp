@@ -3,6 +3,7 @@
 #include "upload_oracle.h"
 
 #include <cstddef>
+#include <deque>
 
 namespace {
 
@@ -63,6 +64,16 @@ std::vector<StepAnswer> AnswersWithFault(int32_t step, StepAnswer answer) {
     return answers;
 }
 
+// What the unit puts on the line at `step` when its event is Byte: the answer and any
+// stray bytes riding with it.
+void UnitSends(const UploadScenario& s, int32_t step, uint8_t answer, std::deque<uint8_t>* line) {
+    for (const StrayByte& stray : s.strays)
+        if (stray.step == step && stray.place == StrayPlace::Before) line->push_back(stray.byte);
+    line->push_back(answer);
+    for (const StrayByte& stray : s.strays)
+        if (stray.step == step && stray.place == StrayPlace::After) line->push_back(stray.byte);
+}
+
 UploadExpectation ExpectedUpload(const UploadScenario& s) {
     UploadExpectation e;
     if (s.imageSize == 0 || s.imageSize > MAX_IMAGE_BYTES || !s.imageCheckByteValid) {
@@ -71,13 +82,18 @@ UploadExpectation ExpectedUpload(const UploadScenario& s) {
     }
     const int32_t blocks = UploadBlockCount(s.imageSize);
     e.progressMaximum = static_cast<int32_t>(s.imageSize / 256) + 1;
+    // The bytes waiting on the line for the host, oldest first.
+    std::deque<uint8_t> line;
 
     // The header: only 'O' lets the upload go on.
     e.headerSent = true;
     StepAnswer header = AnswerAt(s, 0);
     e.result = TransportFailure(header.event, true, s.hangUp);
     if (e.result != RESULT_OK) return e;
-    if (header.byte != 'O') {
+    UnitSends(s, 0, header.byte, &line);
+    const uint8_t headerRead = line.front();
+    line.pop_front();
+    if (headerRead != 'O') {
         e.result = RESULT_BAD_RESPONSE;
         return e;
     }
@@ -87,6 +103,15 @@ UploadExpectation ExpectedUpload(const UploadScenario& s) {
             e.result = RESULT_FAILED;
             return e;
         }
+        // Before the block: whatever waits is thrown away; a '?' or 'R' among it ends here.
+        for (uint8_t stray : line) {
+            const TableRow* row = RowOf(stray);
+            if (e.result == RESULT_OK && row != nullptr && row->atBlock != RESULT_OK) e.result = row->atBlock;
+        }
+        e.strayDiscarded += static_cast<int32_t>(line.size());
+        line.clear();
+        if (e.result != RESULT_OK) return e;
+
         ++e.blocksSent;
         StepAnswer a = AnswerAt(s, 1 + i);
         ResultCode failure = TransportFailure(a.event, true, s.hangUp);
@@ -94,24 +119,35 @@ UploadExpectation ExpectedUpload(const UploadScenario& s) {
             e.result = failure;
             return e;
         }
-        const TableRow* row = RowOf(a.byte);
+        UnitSends(s, 1 + i, a.byte, &line);
+        // The unit sends the final status right behind its last answer.
+        if (i + 1 == blocks) {
+            const StepAnswer last = AnswerAt(s, blocks + 1);
+            if (last.event == StepEvent::Byte) UnitSends(s, blocks + 1, last.byte, &line);
+            // A write event at the final step has no write to spoil: the unit's normal 'O' stands.
+            if (last.event == StepEvent::WriteFails || last.event == StepEvent::ShortWrite) line.push_back('O');
+        }
+        const uint8_t read = line.front();
+        line.pop_front();
+        ++e.blocksAnswered;
+        const TableRow* row = RowOf(read);
         if (row != nullptr && row->atBlock != RESULT_OK) {
             e.result = row->atBlock;
             return e;
         }
-        if (a.byte == 'O') ++e.progressSteps;
+        if (read == 'O') ++e.progressSteps;
+        if (read != 'O') ++e.unlistedBlockAnswers;
     }
 
     e.finalStatusRead = true;
-    StepAnswer last = AnswerAt(s, blocks + 1);
-    ResultCode failure = TransportFailure(last.event, false, s.hangUp);
-    if (failure != RESULT_OK) {
-        e.result = failure;
+    if (line.empty()) {
+        // Nothing came for the final status: the step's own line event decides.
+        e.finalStatusRead = false;
+        e.result = TransportFailure(AnswerAt(s, blocks + 1).event, false, s.hangUp);
         return e;
     }
-    // A write event at the final step has no write to spoil: the unit's normal 'O' stands.
-    uint8_t status = last.event == StepEvent::Byte ? last.byte : 'O';
-    const TableRow* row = RowOf(status);
+    e.finalStatus = line.front();
+    const TableRow* row = RowOf(e.finalStatus);
     e.result = row != nullptr ? row->atFinal : RESULT_OK;
     return e;
 }

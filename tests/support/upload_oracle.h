@@ -31,6 +31,17 @@ struct StepAnswer {
     static StepAnswer Of(StepEvent e) { return StepAnswer{e, 0}; }
 };
 
+// A byte the unit did not mean as an answer, riding with the answer of a step: `After`
+// arrives right behind it (a stray byte on the line), `Before` just ahead of it (a byte
+// that came while the block was still being written, so it is read as the answer). Only
+// steps whose event is Byte carry one.
+enum class StrayPlace { Before, After };
+struct StrayByte {
+    int32_t step = 0;
+    StrayPlace place = StrayPlace::After;
+    uint8_t byte = 0;
+};
+
 // How the platform's serial layer reports a peer that hung up: POSIX reads fail at once,
 // wine lets the read run out its time-out with no byte.
 enum class HangUpSeenAs { ReadFailure, Silence };
@@ -43,6 +54,7 @@ struct UploadScenario {
     // Cancel raised before block `cancelBeforeBlock` is sent (-1: never).
     int cancelBeforeBlock = -1;
     HangUpSeenAs hangUp = HangUpSeenAs::ReadFailure;
+    std::vector<StrayByte> strays;
 };
 
 struct UploadExpectation {
@@ -52,6 +64,10 @@ struct UploadExpectation {
     int32_t blocksSent = 0;       // blocks written to the port (the failing write included)
     bool headerSent = false;
     bool finalStatusRead = false;
+    uint8_t finalStatus = 0;           // the byte read as the final status, when read
+    int32_t blocksAnswered = 0;        // blocks that got a byte read as their answer
+    int32_t unlistedBlockAnswers = 0;  // of those, bytes outside the block table
+    int32_t strayDiscarded = 0;        // bytes found waiting before a block and thrown away
 };
 
 // Block count of an image of `size` bytes: full 256-byte blocks plus a short one if any.

@@ -11,7 +11,8 @@ bool SameVersion(const VersionTriple& a, const VersionTriple& b) {
 
 bool SameFault(const Fault& a, const Fault& b) {
     return a.step == b.step && a.index == b.index && a.action == b.action &&
-           (a.action != FaultAction::AnswerByte || a.byte == b.byte) &&
+           (a.action == FaultAction::Silence || a.action == FaultAction::HangUp || a.action == FaultAction::ShortReply ||
+            a.action == FaultAction::BadChecksum || a.byte == b.byte) &&
            (a.action != FaultAction::ShortReply || a.count == b.count);
 }
 
@@ -33,7 +34,8 @@ TEST(SimUnitConfig, ParsesTheDocumentedForms) {
     std::string error;
     ASSERT_TRUE(ParseUnitConfig("kestrale:S version=1.5.A after=2.0.A paced stays-fast speed=460800 "
                                 "fault=block:3:byte:0x52 fault=final:silence fault=read:4:badsum "
-                                "fault=version:short:2 fault=header:byte:? fault=speed:hangup mem=8:DEAD",
+                                "fault=version:short:2 fault=header:byte:? fault=speed:hangup mem=8:DEAD "
+                                "fault=block:5:extra:X fault=final:early:0x00",
                                 &c, &error))
         << error;
     EXPECT_EQ(c.memory[1], 'A');
@@ -44,13 +46,15 @@ TEST(SimUnitConfig, ParsesTheDocumentedForms) {
     EXPECT_TRUE(c.paced);
     EXPECT_TRUE(c.staysAtFastSpeedAfterUpload);
     EXPECT_EQ(c.startSpeed, 460800);
-    ASSERT_EQ(c.faults.size(), 6u);
+    ASSERT_EQ(c.faults.size(), 8u);
     EXPECT_TRUE(SameFault(c.faults[0], {FaultStep::UploadBlock, 3, FaultAction::AnswerByte, 'R', 0}));
     EXPECT_TRUE(SameFault(c.faults[1], {FaultStep::UploadFinal, -1, FaultAction::Silence, 0, 0}));
     EXPECT_TRUE(SameFault(c.faults[2], {FaultStep::MemoryRead, 4, FaultAction::BadChecksum, 0, 0}));
     EXPECT_TRUE(SameFault(c.faults[3], {FaultStep::Version, -1, FaultAction::ShortReply, 0, 2}));
     EXPECT_TRUE(SameFault(c.faults[4], {FaultStep::UploadHeader, -1, FaultAction::AnswerByte, '?', 0}));
     EXPECT_TRUE(SameFault(c.faults[5], {FaultStep::SpeedChange, -1, FaultAction::HangUp, 0, 0}));
+    EXPECT_TRUE(SameFault(c.faults[6], {FaultStep::UploadBlock, 5, FaultAction::ExtraAfter, 'X', 0}));
+    EXPECT_TRUE(SameFault(c.faults[7], {FaultStep::UploadFinal, -1, FaultAction::ExtraBefore, 0, 0}));
 
     ASSERT_TRUE(ParseUnitConfig("gristpell fault=block:byte:82", &c, &error)) << error;
     EXPECT_TRUE(SameFault(c.faults[0], {FaultStep::UploadBlock, -1, FaultAction::AnswerByte, 'R', 0}));
@@ -68,6 +72,7 @@ TEST(SimUnitConfig, RefusesWhatItCannotRead) {
         "kestrale fault=block:3",
         "kestrale fault=block:3:byte",
         "kestrale fault=block:3:byte:300",
+        "kestrale fault=block:3:extra",
         "kestrale fault=version:badsum",
         "kestrale fault=nowhere:silence",
         "kestrale fault=final:silence:extra",

@@ -103,6 +103,12 @@ TEST(SimModelFault, EachFaultReplacesItsStepAndTheUnitStaysInStep) {
          115200},
         {"final C", Make(S::UploadFinal, -1, A::AnswerByte, 'C'), upload, {'O', 'O', 'O', 'O', 'C'}, false, true,
          115200},
+        {"extra after block", Make(S::UploadBlock, 1, A::ExtraAfter, '?'), upload, {'O', 'O', 'O', '?', 'O', 'O'},
+         false, true, 115200},
+        {"early before block", Make(S::UploadBlock, 2, A::ExtraBefore, 'W'), upload, {'O', 'O', 'O', 'W', 'O', 'O'},
+         false, true, 115200},
+        {"early before final", Make(S::UploadFinal, -1, A::ExtraBefore, 0x00), upload, {'O', 'O', 'O', 'O', 0x00, 'O'},
+         false, true, 115200},
         {"final silence", Make(S::UploadFinal, -1, A::Silence), upload, {'O', 'O', 'O', 'O'}, false, false, 115200},
         {"final hang-up", Make(S::UploadFinal, -1, A::HangUp), upload, {'O', 'O', 'O', 'O'}, true, false, 115200},
     };
