@@ -14,19 +14,16 @@
 #include "result_table.h"
 #include "speed_return_text.h"
 #include "terminal.h"
+#include "flash_failure_text.h"
 #include "unit_answer_text.h"
 
 namespace {
 
 constexpr size_t MESSAGE_CAPACITY = 128;
 
-std::string FailureDetail(const std::string& port, ResultCode result, uint32_t osError) {
-    std::string detail = port + ": " + ResultCodeName(result) + " (" + std::to_string(result) + ")";
-    const std::string said = UnitAnswerText(result);
-    if (!said.empty()) detail += ", " + said;
-    const std::string os = OsErrorText(osError);
-    if (!os.empty()) detail += ": " + os;
-    return detail + ".";
+// The failure for people: port, what failed, at which step, the unit's state, what to do.
+std::string FailureDetail(const std::string& port, const UploadAccount& account, uint32_t osError) {
+    return port + ": " + FlashFailureText(account, OsErrorText(osError));
 }
 
 ProgressStyle StyleFor(const Output& out) {
@@ -164,9 +161,13 @@ FlashEnd Upload(const FlashRun& run) {
     const std::string backText = SpeedReturnText(back);
     if (back.WasFast()) run.extra.Add("back_at_115200", back.BackAtBase()).Add("speed_return", backText);
 
-    if (result != RESULT_OK)
+    if (result != RESULT_OK) {
+        // The code's name for scripts and the log; the words for people.
+        run.extra.Add("result_name", ResultCodeName(result));
+        WriteLog(run.context.logSink, "drusel-update: upload ended with %s (%d).", ResultCodeName(result), result);
         return {ExitCodeForResult(result), LookupResultMessage(result).text,
-                Join(FailureDetail(run.unit.linkName, result, osError), backText), true};
+                Join(FailureDetail(run.unit.linkName, account, osError), backText), true};
+    }
 
     // Re-identify at 115200 for the new version, unless the user asked to stop.
     VersionTriple version{};

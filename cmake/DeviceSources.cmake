@@ -39,6 +39,7 @@ set(DRUSEL_REPORT_SOURCES
   ${DRUSEL_ROOT}/report/version_text.cpp
   ${DRUSEL_ROOT}/report/device_text.cpp
   ${DRUSEL_ROOT}/report/unit_answer_text.cpp
+  ${DRUSEL_ROOT}/report/flash_failure_text.cpp
   ${DRUSEL_ROOT}/report/speed_return_text.cpp
 )
 
