@@ -44,6 +44,18 @@ std::string Join(const std::string& a, const std::string& b) {
     return a + " " + b;
 }
 
+const char* SwitchFailureText(SpeedSwitchState state) {
+    switch (state) {
+    case SpeedSwitchState::Refused: return "it refused";
+    case SpeedSwitchState::NoAnswer: return "it did not answer";
+    case SpeedSwitchState::NotSent: return "the request could not be written";
+    case SpeedSwitchState::ReopenFailed: return "it accepted, but the port could not be reopened at that speed";
+    case SpeedSwitchState::Accepted:
+    case SpeedSwitchState::HostCannot: break;
+    }
+    return "the port cannot run it";
+}
+
 // How a run on a unit ends: the exit code and the two lines of the final report.
 struct FlashEnd {
     ExitCode exit;
@@ -107,7 +119,7 @@ bool SwitchToAskedSpeed(const FlashRun& run, FlashEnd* end) {
             const std::string back = SpeedReturnText(run.link.ReturnToBaseSpeed(false));
             *end = {ExitCodeForResult(switched.result), LookupResultMessage(switched.result).text,
                     Join(run.unit.linkName + ": the unit did not move to " + std::to_string(speed) + " bit/s (" +
-                             ResultCodeName(switched.result) + "); nothing of the image was sent.",
+                             SwitchFailureText(switched.state) + "); nothing of the image was sent.",
                          back),
                     true};
             return false;

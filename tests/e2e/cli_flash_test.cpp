@@ -43,6 +43,7 @@ struct FailureCase {
     int exitCode;
     const char* message;
     bool imageComplete;  // the failure came after the unit had every block
+    const char* words;   // what failed, the step, the unit's state, the next step
 };
 
 class CliFlashFailureTest : public CliE2ETest, public ::testing::WithParamInterface<FailureCase> {};
@@ -55,6 +56,8 @@ TEST_P(CliFlashFailureTest, GivesTheExitCodeAndTheWords) {
     EXPECT_EQ(run.exitCode, c.exitCode) << run.out << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("/dev/pts/"), std::string::npos) << "the port is named: " << run.err;
+    EXPECT_NE(run.err.find(c.words), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("RESULT_"), std::string::npos) << "code names are for --json and --log: " << run.err;
     EXPECT_EQ(bench.ReceivedImage(1).empty(), !c.imageComplete);
     // A unit that refused the switch never left 115200.
     if (c.speed != 115200 && std::string(c.unit).find("fault=speed") == std::string::npos) {
@@ -67,26 +70,26 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, CliFlashFailureTest,
     ::testing::Values(
         FailureCase{"final_E", "kestrale:U fault=final:byte:E", 115200, 6,
-                    "Firmware image is invalid or corrupt, or upload failed. (Ext. CS).", true},
+                    "Firmware image is invalid or corrupt, or upload failed. (Ext. CS).", true, "The unit holds no complete firmware. Check the image with drusel-update check"},
         FailureCase{"final_I", "kestrale:U fault=final:byte:I", 115200, 6,
-                    "Firmware image is invalid or corrupt. (Int. CS).", true},
+                    "Firmware image is invalid or corrupt. (Int. CS).", true, "the unit found the image's internal checksum wrong ('I') at the final status"},
         FailureCase{"final_W", "kestrale:U fault=final:byte:W", 115200, 6,
-                    "Firmware failed during flash process.\nYou will need to cold-reboot the Kestrale and try again.", true},
+                    "Firmware failed during flash process.\nYou will need to cold-reboot the Kestrale and try again.", true, "the unit failed while programming its flash ('W') at the final status, after the last block. The unit holds no complete firmware. Power-cycle it"},
         FailureCase{"final_R", "kestrale:U fault=final:byte:R", 115200, 6,
-                    "Firmware buffering failed. You may try again. If it fails, contact support.", true},
-        FailureCase{"final_F", "kestrale:U fault=final:byte:F", 115200, 6, "Kestrale returned an invalid response.", true},
-        FailureCase{"final_refused", "kestrale:U fault=final:byte:?", 115200, 6, "Update Failed!", true},
-        FailureCase{"block_refused", "kestrale:U fault=block:2:byte:?", 115200, 6, "Update Failed!", false},
+                    "Firmware buffering failed. You may try again. If it fails, contact support.", true, "the unit could not buffer the image ('R') at the final status"},
+        FailureCase{"final_F", "kestrale:U fault=final:byte:F", 115200, 6, "Kestrale returned an invalid response.", true, "the unit reported a failure ('F') after the last block"},
+        FailureCase{"final_refused", "kestrale:U fault=final:byte:?", 115200, 6, "Update Failed!", true, "the unit refused the image ('?') at the final status"},
+        FailureCase{"block_refused", "kestrale:U fault=block:2:byte:?", 115200, 6, "Update Failed!", false, "at block 3 of 6. The unit holds no complete firmware."},
         // A stray byte after an answer shifts nothing: the real final status is read.
         FailureCase{"stray_then_final_W", "kestrale:U fault=block:2:extra:X fault=final:byte:W", 115200, 6,
-                    "Firmware failed during flash process.", true},
-        FailureCase{"stray_refusal", "kestrale:U fault=block:1:extra:?", 115200, 6, "Update Failed!", false},
-        FailureCase{"block_R", "kestrale:U fault=block:1:byte:R", 115200, 6, "Firmware buffering failed.", false},
+                    "Firmware failed during flash process.", true, "('W') at the final status"},
+        FailureCase{"stray_refusal", "kestrale:U fault=block:1:extra:?", 115200, 6, "Update Failed!", false, "the unit sent '?' before block 3 of 6 was written, which ends an upload"},
+        FailureCase{"block_R", "kestrale:U fault=block:1:byte:R", 115200, 6, "Firmware buffering failed.", false, "the unit could not buffer the image ('R') at block 2 of 6"},
         FailureCase{"header_refused", "kestrale:U fault=header:byte:?", 115200, 6,
-                    "Kestrale returned an invalid response.", false},
-        FailureCase{"block_hangup", "kestrale:U fault=block:3:hangup", 115200, 5, "Update Failed!", false},
-        FailureCase{"final_E_fast", "kestrale:U fault=final:byte:E", 460800, 6, "(Ext. CS)", true},
-        FailureCase{"speed_refused", "kestrale:U fault=speed:byte:X", 921600, 5, "did not move to 921600 bit/s", false}),
+                    "Kestrale returned an invalid response.", false, "the unit did not accept the upload header (no answer, or not 'O'). No image byte was taken; the unit's firmware is unchanged."},
+        FailureCase{"block_hangup", "kestrale:U fault=block:3:hangup", 115200, 5, "Update Failed!", false, "The unit's state is unknown: it may hold its old firmware or none."},
+        FailureCase{"final_E_fast", "kestrale:U fault=final:byte:E", 460800, 6, "(Ext. CS)", true, "at the final status"},
+        FailureCase{"speed_refused", "kestrale:U fault=speed:byte:X", 921600, 5, "did not move to 921600 bit/s", false, "the unit did not move to 921600 bit/s (it refused); nothing of the image was sent"}),
     [](const ::testing::TestParamInfo<FailureCase>& param) { return std::string(param.param.name); });
 
 TEST_F(CliE2ETest, FlashRefusesAUnitThatCannotTakeFirmware) {

@@ -30,9 +30,16 @@ void AddUploadFault(Dice& dice, int silencePercent, PlannedUpdate* plan) {
     Fault fault;
     fault.step = step == 0 ? FaultStep::UploadHeader : step == blocks + 1 ? FaultStep::UploadFinal : FaultStep::UploadBlock;
     fault.index = fault.step == FaultStep::UploadBlock ? step - 1 : -1;
-    StepAnswer answer;
+    StepAnswer answer = StepAnswer::Of('O');
     FaultKind kind;
-    if (dice.Percent(silencePercent)) {
+    bool stray = false;
+    if (step <= blocks && dice.Percent(15)) {
+        // A byte right behind the step's answer, or just ahead of it, in the same write.
+        fault.action = dice.Percent(50) ? FaultAction::ExtraAfter : FaultAction::ExtraBefore;
+        fault.byte = AnyAnswerByte(dice);
+        kind = FaultKind::StrayByte;
+        stray = true;
+    } else if (dice.Percent(silencePercent)) {
         fault.action = FaultAction::Silence;
         answer = StepAnswer::Of(StepEvent::Silence);
         kind = FaultKind::Silence;
@@ -51,8 +58,23 @@ void AddUploadFault(Dice& dice, int silencePercent, PlannedUpdate* plan) {
     if (static_cast<size_t>(step) < answers.size() && !(answers[static_cast<size_t>(step)].event == StepEvent::Byte &&
                                                         answers[static_cast<size_t>(step)].byte == 'O'))
         return;
+    for (const StrayByte& s : plan->upload.strays)
+        if (s.step == step) return;
+    // A stray byte rides with an answer: a line fault already at the last block or after
+    // it would decide by timing whether the stray is read, so none is drawn then.
+    if (stray && step == blocks)
+        for (size_t k = static_cast<size_t>(blocks); k < answers.size(); ++k)
+            if (answers[k].event != StepEvent::Byte) return;
+    if (!stray && step >= blocks)
+        for (const StrayByte& s : plan->upload.strays)
+            if (s.step == blocks && answer.event != StepEvent::Byte) return;
     if (answers.size() <= static_cast<size_t>(step)) answers.resize(static_cast<size_t>(step) + 1, StepAnswer::Of('O'));
     answers[static_cast<size_t>(step)] = answer;
+    if (stray) {
+        plan->upload.strays.push_back(
+            {step, fault.action == FaultAction::ExtraBefore ? StrayPlace::Before : StrayPlace::After, fault.byte});
+        if (step == blocks) plan->finalStatusMasked = true;
+    }
     if (fault.step == FaultStep::UploadFinal && fault.action == FaultAction::AnswerByte) plan->finalStatus = fault.byte;
     plan->unit.faults.push_back(fault);
     plan->kinds.push_back(kind);
@@ -99,6 +121,7 @@ const char* FaultKindName(FaultKind kind) {
     case FaultKind::ShortVersion: return "short version reply";
     case FaultKind::VersionLetter: return "other version letter";
     case FaultKind::CutMemoryRead: return "cut memory read";
+    case FaultKind::StrayByte: return "stray byte";
     case FaultKind::Count: break;
     }
     return "?";

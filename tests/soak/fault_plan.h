@@ -11,7 +11,7 @@
 #include "upload_oracle.h"
 
 // The kinds of fault the soak injects, for its counts.
-enum class FaultKind { None, AnswerByte, Silence, HangUp, ShortVersion, VersionLetter, CutMemoryRead, Count };
+enum class FaultKind { None, AnswerByte, Silence, HangUp, ShortVersion, VersionLetter, CutMemoryRead, StrayByte, Count };
 const char* FaultKindName(FaultKind kind);
 
 struct PlannedUpdate {
@@ -24,6 +24,9 @@ struct PlannedUpdate {
     UploadScenario upload;               // what the upload meets, step by step
     // The final status byte the unit sends when the upload gets that far.
     uint8_t finalStatus = 'O';
+    // A stray byte around the last block's answer takes the final status's place, so the
+    // real one is never read: only the version after the update can tell then.
+    bool finalStatusMasked = false;
 
     std::string Describe() const;
 };
