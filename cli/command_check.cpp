@@ -1,7 +1,6 @@
 // check IMAGE: the image check, offline.
 #include "commands.h"
 #include "image_report.h"
-#include "result_table.h"
 
 int RunCheck(const RunContext& context) {
     const Output& out = context.out;
@@ -16,11 +15,7 @@ int RunCheck(const RunContext& context) {
     switch (summary.verdict) {
     case ImageVerdict::Good:
         return out.Finish("check", ExitCode::Success, "Image is good.", "", extra);
-    case ImageVerdict::Unreadable:
-        return out.Finish("check", ExitCode::PortFailure, LookupResultMessage(RESULT_FAILED).text,
-                          ImageProblem(summary, path), extra);
     default:
-        return out.Finish("check", ExitCode::BadImage, LookupResultMessage(RESULT_BAD_IMAGE).text,
-                          ImageProblem(summary, path), extra);
+        return out.Finish("check", ExitCode::BadImage, ImageHeadline(summary), ImageProblem(summary, path), extra);
     }
 }

@@ -12,6 +12,7 @@
 #include "port_probe.h"
 #include "progress_view.h"
 #include "result_table.h"
+#include "scan_verdict.h"
 #include "speed_return_text.h"
 #include "terminal.h"
 #include "flash_failure_text.h"
@@ -117,7 +118,10 @@ bool SwitchToAskedSpeed(const FlashRun& run, FlashEnd* end) {
         }
         if (!switched.Moved()) {
             const std::string back = SpeedReturnText(run.link.ReturnToBaseSpeed(false));
-            *end = {ExitCodeForResult(switched.result), LookupResultMessage(switched.result).text,
+            // A refusal is the unit's answer; silence or a failed write is the line's.
+            const ExitCode exit = switched.state == SpeedSwitchState::Refused ? ExitCode::UnitFailure
+                                                                               : ExitCodeForResult(switched.result);
+            *end = {exit, LookupResultMessage(switched.result).text,
                     Join(run.unit.linkName + ": the unit did not move to " + std::to_string(speed) + " bit/s (" +
                              SwitchFailureText(switched.state) + "); nothing of the image was sent.",
                          back),
@@ -213,13 +217,13 @@ FlashEnd RunOnUnit(const RunContext& context, UnitRelease& release, DeviceLink& 
     const Output& out = context.out;
     std::vector<PortReport> reports;
     const int index = FindUnit(link, context.ports, &reports, SearchRuleFor(!context.options.ports.empty()));
-    if (index < 0 || !reports[static_cast<size_t>(index)].Flashable() ||
-        (link.protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) == 0) {
-        const std::string detail = index < 0 ? ScanAccount(reports)
-                                             : reports[static_cast<size_t>(index)].linkName + ": " +
-                                                   DescribeOutcome(reports[static_cast<size_t>(index)]) +
-                                                   ", which cannot take firmware.";
-        return {ExitCode::NoUnit, "Device not found. Be sure it is connected and configured.", detail};
+    if (index < 0) {
+        const ScanVerdict verdict = NothingAnswered(reports);
+        return {verdict.exit, verdict.headline, verdict.detail};
+    }
+    if (!reports[static_cast<size_t>(index)].Flashable() || (link.protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) == 0) {
+        const ScanVerdict verdict = CannotTakeFirmware(reports[static_cast<size_t>(index)]);
+        return {verdict.exit, verdict.headline, verdict.detail};
     }
     const PortReport unit = reports[static_cast<size_t>(index)];
     extra.Add("port", unit.linkName).Add("old_version", VersionText(unit.version)).Add("description", unit.description);
@@ -262,12 +266,8 @@ int RunFlash(const RunContext& context) {
     JsonLine extra;
     extra.Add("image", path);
     AddImageFields(extra, image);
-    if (image.verdict == ImageVerdict::Unreadable)
-        return out.Finish("flash", ExitCode::PortFailure, LookupResultMessage(RESULT_FAILED).text,
-                          ImageProblem(image, path), extra);
     if (image.verdict != ImageVerdict::Good)
-        return out.Finish("flash", ExitCode::BadImage, LookupResultMessage(RESULT_BAD_IMAGE).text,
-                          ImageProblem(image, path), extra);
+        return out.Finish("flash", ExitCode::BadImage, ImageHeadline(image), ImageProblem(image, path), extra);
 
     DeviceLink link;
     link.logSink = context.logSink;

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "image_summary.h"
 #include "port_probe.h"
+#include "scan_verdict.h"
 
 namespace {
 
@@ -23,8 +24,8 @@ int RunInfo(const RunContext& context) {
     const int index = FindUnit(link, context.ports, &reports, SearchRuleFor(!context.options.ports.empty()));
     if (index < 0) {
         if (link.HoldsPort()) link.ClosePort();
-        return out.Finish("info", ExitCode::NoUnit, "Device not found. Be sure it is connected and configured.",
-                          ScanAccount(reports));
+        const ScanVerdict verdict = NothingAnswered(reports);
+        return out.Finish("info", verdict.exit, verdict.headline, verdict.detail);
     }
     const PortReport& unit = reports[static_cast<size_t>(index)];
     HardwareInfo hardware{};
@@ -61,8 +62,9 @@ int RunInfo(const RunContext& context) {
     extra.Add("hardware_info_result", hardwareResult);
     if (hardwareResult == RESULT_OK)
         extra.Add("hardware_info", std::vector<uint8_t>(hardware.bytes, hardware.bytes + sizeof hardware.bytes));
-    if (unit.outcome == PortOutcome::UnknownUnit)
-        return out.Finish("info", ExitCode::NoUnit, "Device not found. Be sure it is connected and configured.",
-                          unit.linkName + ": " + DescribeOutcome(unit), extra);
+    if (unit.outcome == PortOutcome::UnknownUnit) {
+        const ScanVerdict verdict = CannotTakeFirmware(unit);
+        return out.Finish("info", verdict.exit, verdict.headline, verdict.detail, extra);
+    }
     return out.Finish("info", ExitCode::Success, "", "", extra);
 }

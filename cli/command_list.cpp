@@ -1,6 +1,7 @@
 // list: every port, and what is on it.
 #include "commands.h"
 #include "port_probe.h"
+#include "scan_verdict.h"
 
 std::string ScanAccount(const std::vector<PortReport>& reports) {
     std::string text;
@@ -14,11 +15,13 @@ std::string ScanAccount(const std::vector<PortReport>& reports) {
 int RunList(const RunContext& context) {
     const Output& out = context.out;
     int found = 0;
+    std::vector<PortReport> reports;
     for (const PortCandidate& port : context.ports) {
         DeviceLink link;  // a fresh link per port: no flags carried over from another unit
         link.logSink = context.logSink;
         const PortReport report = ProbePort(link, port);
         if (report.Answered()) ++found;
+        reports.push_back(report);
         if (link.HoldsPort()) link.ClosePort();
         out.Say(port.name + (port.label.empty() ? "" : " [" + port.label + "]") + ": " + DescribeOutcome(report));
         JsonLine line = PortReportJson(report);
@@ -28,8 +31,10 @@ int RunList(const RunContext& context) {
     extra.Add("ports", static_cast<int64_t>(context.ports.size())).Add("units", static_cast<int64_t>(found));
     if (context.ports.empty())
         return out.Finish("list", ExitCode::NoUnit, "No serial ports found.", "Name one with --port.", extra);
-    if (found == 0)
-        return out.Finish("list", ExitCode::NoUnit, "Device not found. Be sure it is connected and configured.",
-                          "", extra);
+    if (found == 0) {
+        // The lines above named each port already.
+        const ScanVerdict verdict = NothingAnswered(reports);
+        return out.Finish("list", verdict.exit, verdict.headline, "", extra);
+    }
     return out.Finish("list", ExitCode::Success, "", "", extra);
 }

@@ -28,9 +28,13 @@ const char* ExitCodeHelpText() {
     return "Exit codes:\n"
            "  0  success\n"
            "  2  usage error\n"
-           "  3  no unit found, or the unit cannot take firmware\n"
-           "  4  bad image: wrong check byte (-14), empty, or larger than 65536 bytes\n"
-           "  5  port or I/O failure (-1, -2, -4, -5)\n"
-           "  6  the unit refused or reported a failure (-3, -7, -8, -11, -12, -13, -15, -17)\n"
-           "  7  interrupted by the user (Ctrl-C)\n";
+           "  3  no unit found: nothing answered (the failed ports are named), or the unit found cannot take\n"
+           "     firmware\n"
+           "  4  bad image: missing, unreadable, not a regular file, empty, larger than 65536 bytes, or a\n"
+           "     wrong check byte (-14)\n"
+           "  5  port or I/O failure: no such port, in use, no permission, a speed the port cannot run\n"
+           "     (-1, -2, -4, -5); for a port named with --port, or when no port of a scan could be opened\n"
+           "  6  the unit refused or reported a failure, a refused speed change included\n"
+           "     (-3, -7, -8, -11, -12, -13, -15, -17)\n"
+           "  7  interrupted by the user (Ctrl-C, Ctrl-Break) or by SIGTERM\n";
 }

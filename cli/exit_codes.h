@@ -1,17 +1,19 @@
 // The tool's exit codes, and which one a device-link result leads to.
 //
-// Scripts act on these numbers, so they never change meaning; --help lists them.
+// Scripts act on these numbers, so from the first published package on they never change
+// meaning; --help and README list them. They moved once, before that package, so that one
+// cause always gives one code (README lists those moves).
 #pragma once
 #include "result_code.h"
 
 enum class ExitCode : int {
     Success = 0,
     Usage = 2,          // the command line could not be understood
-    NoUnit = 3,         // no unit answered, or the unit cannot take firmware
-    BadImage = 4,       // the image's check byte is wrong, or it is empty or too large
-    PortFailure = 5,    // the port or a file could not be used (-1, -2, -4, -5)
-    UnitFailure = 6,    // the unit refused or reported a failure
-    Interrupted = 7,    // stopped by the user (Ctrl-C)
+    NoUnit = 3,         // nothing answered, or the unit found cannot take firmware
+    BadImage = 4,       // the image cannot be used: missing, unreadable, not a file, bad
+    PortFailure = 5,    // the port: absent, busy, not permitted, I/O, a speed it cannot run
+    UnitFailure = 6,    // the unit refused (a speed change included) or reported a failure
+    Interrupted = 7,    // stopped by the user (Ctrl-C, Ctrl-Break) or by SIGTERM
 };
 
 inline int ToInt(ExitCode code) { return static_cast<int>(code); }

@@ -4,6 +4,7 @@
 
 #include "port_probe.h"
 #include "protocol.h"
+#include "result_table.h"
 
 namespace {
 
@@ -59,6 +60,11 @@ std::string ImageProblem(const ImageSummary& summary, const std::string& path) {
     }
     }
     return "";
+}
+
+std::string ImageHeadline(const ImageSummary& summary) {
+    if (summary.verdict == ImageVerdict::Unreadable) return "The image file cannot be used.";
+    return LookupResultMessage(RESULT_BAD_IMAGE).text;
 }
 
 void AddImageFields(JsonLine& line, const ImageSummary& summary) {

@@ -10,4 +10,6 @@
 std::vector<std::string> ImageSummaryLines(const ImageSummary& summary);
 // Why the image cannot be sent, in one line; empty for a good image.
 std::string ImageProblem(const ImageSummary& summary, const std::string& path);
+// The headline for an image that cannot be sent.
+std::string ImageHeadline(const ImageSummary& summary);
 void AddImageFields(JsonLine& line, const ImageSummary& summary);

@@ -25,7 +25,14 @@ ImageSummary SummarizeImage(const std::vector<uint8_t>& bytes) {
 
 ImageSummary ReadImageSummary(const char* path) {
     ImageFileHandle file = ImageFileOpen(path);
-    if (file == nullptr) return Unreadable("cannot open the image file");
+    if (file == nullptr) {
+        ImageSummary summary = Unreadable("cannot open the image file");
+        if (ImageFileErrorIsNotRegular(summary.osError)) {
+            summary.problem = "not a regular file (a pipe, a device or the like); give the path of an image file";
+            summary.osError = 0;
+        }
+        return summary;
+    }
     uint64_t size = 0;
     if (!ImageFileSize(file, &size)) {
         ImageSummary summary = Unreadable("cannot read the image file's size");

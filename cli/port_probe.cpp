@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "port_access.h"
+
 namespace {
 
 const char* OutcomeName(PortOutcome outcome) {
@@ -103,7 +105,10 @@ std::string DescribeOutcome(const PortReport& report) {
     case PortOutcome::BadName: return "cannot be used: " + report.problem;
     case PortOutcome::NoSuchPort: return WithOsError("no such port", report.osError);
     case PortOutcome::Busy: return WithOsError("busy", report.osError);
-    case PortOutcome::CannotOpen: return WithOsError("cannot be opened", report.osError);
+    case PortOutcome::CannotOpen: {
+        const std::string hint = PortPermissionHint(report.linkName, report.osError);
+        return WithOsError("cannot be opened", report.osError) + (hint.empty() ? "" : "; " + hint);
+    }
     case PortOutcome::CannotConfigure: return "opened, but refused the line settings";
     case PortOutcome::NoAnswer:
         if (report.foundAtSpeed != 0 && !report.backAtBase) return SpeedSearchAccount(report);

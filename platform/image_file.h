@@ -14,3 +14,5 @@ bool ImageFileSize(ImageFileHandle file, uint64_t* size);
 // One read of up to count bytes from the current position.
 bool ImageFileRead(ImageFileHandle file, void* data, uint32_t count, uint32_t* received);
 void ImageFileClose(ImageFileHandle file);
+// Whether an open failed because the path is not a regular file (a pipe, a device).
+bool ImageFileErrorIsNotRegular(uint32_t error);

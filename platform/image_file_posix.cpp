@@ -104,3 +104,5 @@ void ImageFileClose(ImageFileHandle file) {
     record->fd = -1;
     delete record;
 }
+
+bool ImageFileErrorIsNotRegular(uint32_t error) { return error == EINVAL; }

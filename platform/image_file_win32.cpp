@@ -52,3 +52,6 @@ bool ImageFileRead(ImageFileHandle file, void* data, uint32_t count, uint32_t* r
 }
 
 void ImageFileClose(ImageFileHandle file) { CloseHandle(AsHandle(file)); }
+
+// No type check is made here yet: CreateFileA's own error is reported as it comes.
+bool ImageFileErrorIsNotRegular(uint32_t) { return false; }

@@ -19,14 +19,17 @@ std::vector<std::string> CliRun::OutLines() const {
     return lines;
 }
 
-CliRun RunCli(const std::vector<std::string>& args, const CliLineCallback& onStdoutLine, int limitSeconds,
-              const CliLineCallback& onStderrLine) {
+namespace {
+
+CliRun RunArgv(const std::vector<std::string>& wrapper, const std::vector<std::string>& args,
+               const CliLineCallback& onStdoutLine, int limitSeconds, const CliLineCallback& onStderrLine) {
     CliRun run;
     int outPipe[2];
     int errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return run;
 
     std::vector<char*> argv;
+    for (const std::string& arg : wrapper) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(const_cast<char*>(CliProgramPath()));
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -81,4 +84,16 @@ CliRun RunCli(const std::vector<std::string>& args, const CliLineCallback& onStd
     waitpid(child, &status, 0);
     if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
     return run;
+}
+
+}  // namespace
+
+CliRun RunCli(const std::vector<std::string>& args, const CliLineCallback& onStdoutLine, int limitSeconds,
+              const CliLineCallback& onStderrLine) {
+    return RunArgv({}, args, onStdoutLine, limitSeconds, onStderrLine);
+}
+
+CliRun RunCliThrough(const std::vector<std::string>& wrapper, const std::vector<std::string>& args,
+                     int limitSeconds) {
+    return RunArgv(wrapper, args, {}, limitSeconds, {});
 }

@@ -25,5 +25,10 @@ using CliLineCallback = std::function<void(const std::string& line, pid_t child)
 CliRun RunCli(const std::vector<std::string>& args, const CliLineCallback& onStdoutLine = {},
               int limitSeconds = 120, const CliLineCallback& onStderrLine = {});
 
+// The same with the tool started through a wrapper program (its full path first), as
+// setpriv to run it as another user.
+CliRun RunCliThrough(const std::vector<std::string>& wrapper, const std::vector<std::string>& args,
+                     int limitSeconds = 120);
+
 // The path of the drusel-update program under test.
 const char* CliProgramPath();

@@ -1,7 +1,12 @@
-// list and info against emulated units.
+// list and info against emulated units; what each port situation gives info, list and
+// flash.
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <memory>
 
 #include "cli_e2e_support.h"
 
@@ -126,6 +131,132 @@ TEST_F(CliE2ETest, InfoWithoutAUnitSaysWhatEachPortDid) {
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_NE(run.err.find(bench.PortName(1) + ": no such port"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(bench.PortName(2) + ": no answer"), std::string::npos) << run.err;
+}
+
+// File modes changed for one test, put back at its end.
+class ModeChanges {
+public:
+    ModeChanges() = default;
+    ModeChanges(const ModeChanges&) = delete;
+    ModeChanges& operator=(const ModeChanges&) = delete;
+    ~ModeChanges() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (chown(it->path.c_str(), static_cast<uid_t>(-1), it->group) != 0 ||
+                chmod(it->path.c_str(), it->mode) != 0)
+                ADD_FAILURE() << "could not put back " << it->path;
+        }
+    }
+    // gid -1 leaves the group as it is.
+    void Set(const std::string& path, mode_t mode, gid_t group = static_cast<gid_t>(-1)) {
+        struct stat status {};
+        ASSERT_EQ(stat(path.c_str(), &status), 0) << path;
+        saved_.push_back({path, status.st_mode & 07777, status.st_gid});
+        ASSERT_EQ(chown(path.c_str(), static_cast<uid_t>(-1), group), 0) << path;
+        ASSERT_EQ(chmod(path.c_str(), mode), 0) << path;
+    }
+
+private:
+    struct Saved {
+        std::string path;
+        mode_t mode;
+        gid_t group;
+    };
+    std::vector<Saved> saved_;
+};
+
+// A port situation for a command: the exit code and a phrase of the words.
+enum class PortSituation { Absent, Busy, NoPermission, Silent, Tamberlin };
+
+struct PortCase {
+    const char* name;
+    PortSituation situation;
+    const char* command;
+    int exitCode;
+    const char* phrase;  // "PORT" stands for the port's name
+};
+
+class CliPortTest : public CliE2ETest, public ::testing::WithParamInterface<PortCase> {};
+
+TEST_P(CliPortTest, GivesTheCodeAndNamesTheCause) {
+    const PortCase& c = GetParam();
+    const std::string port = bench.PortName(1);
+    std::unique_ptr<PortHolder> holder;
+    std::vector<std::string> wrapper;
+    ModeChanges modes;
+    switch (c.situation) {
+    case PortSituation::Absent: break;
+    case PortSituation::Busy:
+        bench.Configure(1, Unit("kestrale:U"));
+        holder = std::make_unique<PortHolder>(port);
+        ASSERT_TRUE(holder->Held());
+        break;
+    case PortSituation::NoPermission: {
+        // Root opens every port, so the tool runs as nobody against a port only root may use.
+        bench.Configure(1, Unit("kestrale:U"));
+        if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is not installed";
+        wrapper = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+        const CliRun probe = RunCliThrough(wrapper, {"--version"});
+        if (probe.exitCode != 0) GTEST_SKIP() << "the tool cannot run as nobody here: " << probe.err;
+        // nobody may reach the port's link and read the image, but not open the device.
+        modes.Set(port.substr(0, port.rfind('/')), 0755);
+        modes.Set(dir, 0755);
+        // The usual serial device: root's, read and write for its group.
+        const struct group* dialout = getgrnam("dialout");
+        if (dialout == nullptr) GTEST_SKIP() << "no dialout group on this system";
+        modes.Set(port, 0660, dialout->gr_gid);
+        break;
+    }
+    case PortSituation::Silent: bench.Configure(1, UnitConfig::Silent()); break;
+    case PortSituation::Tamberlin: bench.Configure(1, Unit("tamberlin1")); break;
+    }
+    std::vector<std::string> args = Args(Ports(1, 1), {c.command});
+    if (std::string(c.command) == "flash") args.push_back(WriteImage("fw.enc", GoodImage(600)));
+    const CliRun run = wrapper.empty() ? RunCli(args) : RunCliThrough(wrapper, args);
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.out << run.err;
+    std::string phrase = c.phrase;
+    const size_t at = phrase.find("PORT");
+    if (at != std::string::npos) phrase.replace(at, 4, port);
+    EXPECT_NE(run.err.find(phrase), std::string::npos) << run.err;
+    if (c.situation != PortSituation::Silent) {
+        EXPECT_EQ(run.err.find("Device not found"), std::string::npos) << "something did answer or fail: " << run.err;
+    }
+    if (c.situation != PortSituation::Absent) {
+        EXPECT_FALSE(Contains(bench.HostBytes(1), {0x66})) << "nothing of an upload may be sent";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Situations, CliPortTest,
+    ::testing::Values(
+        PortCase{"absent_info", PortSituation::Absent, "info", 5, "Port PORT cannot be used: no such port"},
+        PortCase{"absent_flash", PortSituation::Absent, "flash", 5, "Port PORT cannot be used: no such port"},
+        PortCase{"absent_list", PortSituation::Absent, "list", 5, "Port PORT cannot be used: no such port"},
+        PortCase{"busy_info", PortSituation::Busy, "info", 5, "Port PORT cannot be used: busy"},
+        PortCase{"busy_flash", PortSituation::Busy, "flash", 5, "Port PORT cannot be used: busy"},
+        PortCase{"no_permission_info", PortSituation::NoPermission, "info", 5, "cannot be opened (Permission denied)"},
+        PortCase{"no_permission_flash", PortSituation::NoPermission, "flash", 5,
+                 "the port belongs to the group dialout: sudo usermod -aG dialout $USER, then log in again"},
+        PortCase{"silent_info", PortSituation::Silent, "info", 3, "Device not found. Be sure it is connected"},
+        PortCase{"silent_flash", PortSituation::Silent, "flash", 3, "PORT: no answer"},
+        PortCase{"tamberlin_flash", PortSituation::Tamberlin, "flash", 3,
+                 "Tamberlin I v2.3.1 on PORT cannot take firmware."}),
+    [](const ::testing::TestParamInfo<PortCase>& param) { return std::string(param.param.name); });
+
+// Some ports failed and none answered: no unit, with every failure named.
+TEST_F(CliE2ETest, AScanWithSomeFailuresAndNoAnswerIsNoUnit) {
+    bench.Configure(2, UnitConfig::Silent());
+    const CliRun run = RunCli(Args(Ports(1, 2), {"flash", WriteImage("fw.enc", GoodImage(600))}));
+    EXPECT_EQ(run.exitCode, 3) << run.err;
+    EXPECT_NE(run.err.find("Device not found."), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(bench.PortName(1) + ": no such port"), std::string::npos) << run.err;
+}
+
+// Every port of a scan failed to open: the ports' fault, each named.
+TEST_F(CliE2ETest, AScanWhereNoPortOpensIsAPortFailure) {
+    const CliRun run = RunCli(Args(Ports(1, 2), {"info"}));
+    EXPECT_EQ(run.exitCode, 5) << run.err;
+    EXPECT_NE(run.err.find("None of the ports could be opened."), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(bench.PortName(2) + ": no such port"), std::string::npos) << run.err;
 }
 
 }  // namespace
