@@ -2,6 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
 #include "exit_codes.h"
 
 #ifndef DRUSEL_VERSION_TEXT
@@ -19,40 +23,131 @@ const char* CommandName(CliCommand command) {
     return "";
 }
 
+namespace {
+
+constexpr const char* COMMAND_LIST = "list, info, check, flash";
+
+// The options that apply to every command. They are taken before the command's name and
+// after it, so each place gets its own copy (one option per App in CLI11), merged after.
+struct CommonOptions {
+    std::vector<std::string> ports;
+    int32_t speed = 0;  // 0: not given here
+    bool log = false;
+    bool json = false;
+    bool quiet = false;
+};
+
+const CLI::Validator& NotEmpty() {
+    static const CLI::Validator check(
+        [](std::string& value) { return value.empty() ? std::string("an empty value is not allowed") : std::string(); },
+        "", "NOT_EMPTY");
+    return check;
+}
+
+void AddCommonOptions(CLI::App* app, CommonOptions* common, bool withSpeed) {
+    app->add_option("-p,--port", common->ports,
+                    "A port to try; repeat for several, in scan order (default: $DRUSEL_PORT, else the system's "
+                    "serial devices, USB adapters first; on Windows COM1 to COM5, then the further COM ports the "
+                    "system lists)")
+        ->type_name("PORT")
+        ->check(NotEmpty())
+        ->allow_extra_args(false);
+    if (withSpeed)
+        app->add_option("-s,--speed", common->speed,
+                        "Upload speed in bit/s, switched to after identification at 115200 (default 115200)")
+            ->check(NotEmpty())
+            ->check(CLI::IsMember({115200, 230400, 460800, 921600}))
+            ->type_name("BPS");
+    app->add_flag("--log", common->log, "Write the device link's diagnostic lines to stderr");
+    app->add_flag("--json", common->json,
+                  "One JSON object per line for progress events and the result (with --quiet, JSON wins)");
+    app->add_flag("-q,--quiet", common->quiet, "Print nothing but failures");
+}
+
+// Both copies into the options; the one after the command wins for --speed, and ports
+// are taken in the order they were written.
+void Merge(const CommonOptions& before, const CommonOptions& after, CliOptions* options) {
+    options->ports = before.ports;
+    options->ports.insert(options->ports.end(), after.ports.begin(), after.ports.end());
+    if (before.speed != 0) options->speed = before.speed;
+    if (after.speed != 0) options->speed = after.speed;
+    options->log = before.log || after.log;
+    options->json = before.json || after.json;
+    options->quiet = before.quiet || after.quiet;
+}
+
+int UsageError(const std::string& text);
+
+constexpr const char* USAGE = "drusel-update [OPTIONS] COMMAND [OPTIONS] [--] [IMAGE]";
+
+// The root's usage line names the commands' place; the commands keep CLI11's own.
+class UsageFormatter : public CLI::Formatter {
+public:
+    std::string make_usage(const CLI::App* app, std::string name) const override {
+        if (app->get_parent() == nullptr) return std::string("\nUsage: ") + USAGE + "\n";
+        return CLI::Formatter::make_usage(app, name);
+    }
+};
+
+// What was left over after a command's IMAGE: a name that looks like an option gets the
+// way to write it.
+int LeftOver(const char* command, const std::vector<std::string>& remaining, bool imageGiven) {
+    const std::string& first = remaining.front();
+    if (!imageGiven && !first.empty() && first[0] == '-')
+        return UsageError("\"" + first + "\" is not an option of " + command +
+                          ". A file name that begins with '-' goes after --: drusel-update " + command + " -- " +
+                          first);
+    std::string words;
+    for (const std::string& word : remaining) words += (words.empty() ? "" : " ") + word;
+    return UsageError(std::string("Not understood after ") + command + ": " + words);
+}
+
+int UsageError(const std::string& text) {
+    std::fprintf(stderr, "%s\nRun with --help for more information.\n", text.c_str());
+    return ToInt(ExitCode::Usage);
+}
+
+}  // namespace
+
 int ParseCommandLine(int argc, char** argv, CliOptions* options) {
     CLI::App app{"drusel-update: finds a Drusel unit on a serial port, says what it is, checks firmware\n"
-                 "images and flashes them.",
+                 "images and flashes them. Options go before or after the command; a file name that\n"
+                 "begins with '-' goes after --.",
                  "drusel-update"};
     app.set_version_flag("--version", std::string("drusel-update ") + DRUSEL_VERSION_TEXT);
     app.footer(std::string("Examples:\n"
                            "  drusel-update list\n"
-                           "  drusel-update --port /dev/ttyUSB0 info\n"
+                           "  drusel-update -p /dev/ttyUSB0 info\n"
                            "  drusel-update check firmware.enc\n"
-                           "  drusel-update --speed 921600 flash firmware.enc\n"
-                           "  drusel-update --json --port COM3 flash --dry-run firmware.enc\n\n") +
+                           "  drusel-update check -- -firmware.enc\n"
+                           "  drusel-update flash -s 921600 firmware.enc\n"
+                           "  drusel-update --json --port COM3 flash --dry-run firmware.enc\n\n"
+                           "The port can also be given as DRUSEL_PORT in the environment; --port wins.\n\n") +
                ExitCodeHelpText());
-    app.require_subcommand(1);
-    app.fallthrough();
+    app.formatter(std::make_shared<UsageFormatter>());
+    app.require_subcommand(0, 1);
 
-    app.add_option("--port", options->ports,
-                   "A port to try; repeat for several, in scan order (default: the system's serial devices, "
-                   "USB adapters first; on Windows COM1 to COM5, then the further COM ports the system lists)")
-        ->type_name("PORT")
-        ->allow_extra_args(false);
-    app.add_option("--speed", options->speed, "Upload speed in bit/s, switched to after identification at 115200")
-        ->check(CLI::IsMember({115200, 230400, 460800, 921600}))
-        ->type_name("BPS");
-    app.add_flag("--log", options->log, "Write the device link's diagnostic lines to stderr");
-    app.add_flag("--json", options->json, "One JSON object per line for progress events and the result");
-    app.add_flag("--quiet", options->quiet, "Print nothing but failures");
+    CommonOptions before;
+    AddCommonOptions(&app, &before, true);
+    // A word that is no command lands here, so it can be named.
+    std::string unknownCommand;
+    app.add_option("COMMAND", unknownCommand)->group("");
 
-    auto* list = app.add_subcommand("list", "Scan the ports and say what is on each");
-    auto* info = app.add_subcommand("info", "Identify the unit and show all the link knows about it");
-    auto* check = app.add_subcommand("check", "Check an image file without touching a unit");
-    check->add_option("IMAGE", options->imagePath, "The firmware image file")->required();
-    auto* flash = app.add_subcommand("flash", "Identify the unit, upload the image and show the new version");
-    flash->add_option("IMAGE", options->imagePath, "The firmware image file")->required();
-    flash->add_flag("--dry-run", options->dryRun, "Identify the unit and check the image; send nothing");
+    CommonOptions list, info, check, flash;
+    auto* listCommand = app.add_subcommand("list", "Scan the ports and say what is on each");
+    AddCommonOptions(listCommand, &list, false);
+    auto* infoCommand = app.add_subcommand("info", "Identify the unit and show all the link knows about it");
+    AddCommonOptions(infoCommand, &info, false);
+    auto* checkCommand = app.add_subcommand("check", "Check an image file without touching a unit");
+    checkCommand->add_option("IMAGE", options->imagePath, "The firmware image file (after -- if it begins with '-')");
+    checkCommand->allow_extras();
+    checkCommand->add_flag("--json", check.json, "One JSON object with the result");
+    checkCommand->add_flag("-q,--quiet", check.quiet, "Print nothing but failures");
+    auto* flashCommand = app.add_subcommand("flash", "Identify the unit, upload the image and show the new version");
+    flashCommand->add_option("IMAGE", options->imagePath, "The firmware image file (after -- if it begins with '-')");
+    flashCommand->allow_extras();
+    flashCommand->add_flag("--dry-run", options->dryRun, "Identify the unit and check the image; send nothing");
+    AddCommonOptions(flashCommand, &flash, true);
 
     try {
         app.parse(argc, argv);
@@ -60,9 +155,39 @@ int ParseCommandLine(int argc, char** argv, CliOptions* options) {
         const int code = app.exit(error);
         return code == 0 ? ToInt(ExitCode::Success) : ToInt(ExitCode::Usage);
     }
-    if (list->parsed()) options->command = CliCommand::List;
-    else if (info->parsed()) options->command = CliCommand::Info;
-    else if (check->parsed()) options->command = CliCommand::Check;
-    else if (flash->parsed()) options->command = CliCommand::Flash;
+    if (!unknownCommand.empty())
+        return UsageError("\"" + unknownCommand + "\" is not a command. The commands are: " + COMMAND_LIST + ".");
+
+    const CommonOptions* after = nullptr;
+    if (listCommand->parsed()) {
+        options->command = CliCommand::List;
+        after = &list;
+    } else if (infoCommand->parsed()) {
+        options->command = CliCommand::Info;
+        after = &info;
+    } else if (checkCommand->parsed()) {
+        options->command = CliCommand::Check;
+        after = &check;
+    } else if (flashCommand->parsed()) {
+        options->command = CliCommand::Flash;
+        after = &flash;
+    } else {
+        return UsageError(std::string("A command is required: ") + COMMAND_LIST + ".");
+    }
+    for (CLI::App* command : {checkCommand, flashCommand}) {
+        if (!command->parsed()) continue;
+        const char* name = command == checkCommand ? "check" : "flash";
+        // CLI11 keeps the "--" it honoured among the extras.
+        std::vector<std::string> remaining = command->remaining();
+        remaining.erase(std::remove(remaining.begin(), remaining.end(), std::string("--")), remaining.end());
+        if (!remaining.empty()) return LeftOver(name, remaining, !options->imagePath.empty());
+        if (options->imagePath.empty())
+            return UsageError(std::string(name) + " needs the IMAGE file: drusel-update " + name + " IMAGE");
+    }
+    Merge(before, *after, options);
+    if (options->ports.empty()) {
+        const char* fromEnvironment = std::getenv("DRUSEL_PORT");
+        if (fromEnvironment != nullptr && fromEnvironment[0] != '\0') options->ports.push_back(fromEnvironment);
+    }
     return -1;
 }
