@@ -8,6 +8,7 @@ if(NOT WIN32 AND TARGET drusel-update AND TARGET sim_bench)
     ${CMAKE_CURRENT_LIST_DIR}/cli_check_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cli_flash_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cli_interrupt_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/cli_options_test.cpp
   )
   target_link_libraries(cli_e2e_tests PRIVATE sim_bench ${GTEST_TARGETS})
   target_include_directories(cli_e2e_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
