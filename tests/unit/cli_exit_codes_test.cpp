@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "exit_codes.h"
+#include "scan_verdict.h"
 
 namespace {
 
@@ -43,6 +44,46 @@ TEST(CliExitCodes, HelpListsEveryExitCode) {
     for (const char* line : {"  0  success", "  2  usage error", "  3  no unit found", "  4  bad image",
                              "  5  port or I/O failure", "  6  the unit refused", "  7  interrupted"})
         EXPECT_NE(help.find(line), std::string::npos) << line;
+}
+
+// How a search that found nothing ends: the ports' fault only when none could be opened.
+TEST(CliExitCodes, ASearchWithoutAnAnswerBlamesThePortsOnlyWhenNoneOpened) {
+    struct Case {
+        std::vector<PortOutcome> outcomes;
+        int exitCode;
+        const char* headline;
+    };
+    const Case cases[] = {
+        {{PortOutcome::NoSuchPort}, 5, "Port P0 cannot be used: no such port"},
+        {{PortOutcome::Busy}, 5, "Port P0 cannot be used: busy"},
+        {{PortOutcome::CannotOpen}, 5, "Port P0 cannot be used: cannot be opened"},
+        {{PortOutcome::NoSuchPort, PortOutcome::Busy}, 5, "None of the ports could be opened."},
+        {{PortOutcome::NoSuchPort, PortOutcome::NoAnswer}, 3, "Device not found."},
+        {{PortOutcome::NoAnswer}, 3, "Device not found."},
+        {{}, 3, "Device not found."},
+    };
+    for (const Case& c : cases) {
+        std::vector<PortReport> reports;
+        for (PortOutcome outcome : c.outcomes) {
+            PortReport report;
+            report.port.name = "P" + std::to_string(reports.size());
+            report.outcome = outcome;
+            reports.push_back(report);
+        }
+        const ScanVerdict verdict = NothingAnswered(reports);
+        EXPECT_EQ(ToInt(verdict.exit), c.exitCode) << c.headline;
+        EXPECT_EQ(verdict.headline.rfind(c.headline, 0), 0u) << verdict.headline;
+    }
+}
+
+TEST(CliExitCodes, AUnitThatCannotTakeFirmwareIsNamedWithItsPort) {
+    PortReport unit;
+    unit.port.name = "COM3";
+    unit.outcome = PortOutcome::Found;
+    unit.description = "Tamberlin I v2.3.1";
+    const ScanVerdict verdict = CannotTakeFirmware(unit);
+    EXPECT_EQ(ToInt(verdict.exit), 3);
+    EXPECT_EQ(verdict.headline, "Tamberlin I v2.3.1 on COM3 cannot take firmware.");
 }
 
 }  // namespace
