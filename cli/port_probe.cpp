@@ -104,7 +104,7 @@ std::string DescribeOutcome(const PortReport& report) {
     switch (report.outcome) {
     case PortOutcome::BadName: return "cannot be used: " + report.problem;
     case PortOutcome::NoSuchPort: return WithOsError("no such port", report.osError);
-    case PortOutcome::Busy: return WithOsError("busy", report.osError);
+    case PortOutcome::Busy: return WithOsError("busy: in use by another program", report.osError);
     case PortOutcome::CannotOpen: {
         const std::string hint = PortPermissionHint(report.linkName, report.osError);
         return WithOsError("cannot be opened", report.osError) + (hint.empty() ? "" : "; " + hint);
