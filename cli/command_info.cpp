@@ -8,10 +8,37 @@
 
 namespace {
 
-std::string HardwareInfoText(const HardwareInfo& info) {
+// "41 -- 00 55 00 00 00  "A-..U...": a byte whose read failed shows as "--", never as data.
+std::string HardwareReadingText(const HardwareReading& reading) {
+    std::string hex;
     std::string printable;
-    for (uint8_t byte : info.bytes) printable += (byte >= 0x20 && byte < 0x7F) ? static_cast<char>(byte) : '.';
-    return HexBytes(info.bytes, sizeof info.bytes) + "  \"" + printable + "\"";
+    for (size_t i = 0; i < sizeof reading.bytes; ++i) {
+        const uint8_t byte = reading.bytes[i];
+        if (!hex.empty()) hex += ' ';
+        if (!reading.Read(i)) {
+            hex += "--";
+            printable += '-';
+            continue;
+        }
+        hex += HexBytes(&byte, 1);
+        printable += (byte >= 0x20 && byte < 0x7F) ? static_cast<char>(byte) : '.';
+    }
+    return hex + "  \"" + printable + "\"";
+}
+
+// "bytes 2, 5 not read (RESULT_DEVICE_ERROR)"; empty when every byte was read.
+std::string UnreadBytesText(const HardwareReading& reading) {
+    std::string which;
+    size_t unread = 0;
+    for (size_t i = 0; i < sizeof reading.bytes; ++i) {
+        if (reading.Read(i)) continue;
+        which += (unread++ == 0 ? "" : ", ") + std::to_string(i + 1);
+    }
+    if (unread == 0) return "";
+    const char* how = reading.FirstFailure() == RESULT_DEVICE_ERROR ? "the unit refused the read"
+                      : reading.FirstFailure() == RESULT_EXT_CHECKSUM ? "the reply's sum was wrong"
+                                                                       : "no complete reply";
+    return std::string(unread == 1 ? "byte " : "bytes ") + which + " not read (" + how + ")";
 }
 
 }  // namespace
@@ -28,8 +55,11 @@ int RunInfo(const RunContext& context) {
         return out.Finish("info", verdict.exit, verdict.headline, verdict.detail);
     }
     const PortReport& unit = reports[static_cast<size_t>(index)];
-    HardwareInfo hardware{};
-    const ResultCode hardwareResult = link.ReadHardwareInfo(&hardware);
+    // Identification of an 'A' or 'F' unit has read the memory already: shown as read then.
+    HardwareReading hardware;
+    if (const HardwareReading* kept = link.IdentificationReading()) hardware = *kept;
+    else link.ReadHardwareReading(&hardware);
+    const ResultCode hardwareResult = hardware.FirstFailure();
     const int32_t modelCode = link.modelCode;
     const int32_t protocolFlags = link.protocolFlags;
     link.ClosePort();
@@ -45,10 +75,8 @@ int RunInfo(const RunContext& context) {
     out.Say("Version:         " + VersionText(unit.version));
     out.Say("modelCode:       " + std::to_string(modelCode));
     out.Say("protocolFlags:   " + std::string(flags));
-    if (hardwareResult == RESULT_OK)
-        out.Say("Hardware info:   " + HardwareInfoText(hardware));
-    else
-        out.Say("Hardware info:   not read (" + std::string(ResultCodeName(hardwareResult)) + ")");
+    const std::string unread = UnreadBytesText(hardware);
+    out.Say("Hardware info:   " + HardwareReadingText(hardware) + (unread.empty() ? "" : "; " + unread));
 
     JsonLine extra;
     if (!recovered.empty()) extra.Add("found_at_speed", unit.foundAtSpeed);
@@ -60,8 +88,12 @@ int RunInfo(const RunContext& context) {
     extra.Add("model_code", modelCode).Add("protocol_flags", protocolFlags);
     extra.Add("takes_firmware", (protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) != 0 && (unit.kind & KIND_FLASHABLE_MASK) != 0);
     extra.Add("hardware_info_result", hardwareResult);
-    if (hardwareResult == RESULT_OK)
-        extra.Add("hardware_info", std::vector<uint8_t>(hardware.bytes, hardware.bytes + sizeof hardware.bytes));
+    std::string bytes = "[", results = "[";
+    for (size_t i = 0; i < sizeof hardware.bytes; ++i) {
+        bytes += (i == 0 ? "" : ",") + (hardware.Read(i) ? std::to_string(hardware.bytes[i]) : std::string("null"));
+        results += (i == 0 ? "" : ",") + std::to_string(hardware.results[i]);
+    }
+    extra.AddRaw("hardware_info", bytes + "]").AddRaw("hardware_info_results", results + "]");
     if (unit.outcome == PortOutcome::UnknownUnit) {
         const ScanVerdict verdict = CannotTakeFirmware(unit);
         return out.Finish("info", verdict.exit, verdict.headline, verdict.detail, extra);

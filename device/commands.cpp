@@ -117,11 +117,20 @@ ResultCode DeviceLink::ReadEEPROM(uint8_t* buffer, uint32_t address, int32_t cou
 
 ResultCode DeviceLink::ReadHardwareInfo(HardwareInfo* out) {
     if (out == nullptr) return RESULT_BAD_ARGUMENT;
+    HardwareReading reading;
+    std::memcpy(reading.bytes, out->bytes, sizeof reading.bytes);  // a byte no reply fills stays as it was
+    ReadHardwareReading(&reading);
+    std::memcpy(out->bytes, reading.bytes, sizeof out->bytes);
+    return RESULT_OK;
+}
+
+ResultCode DeviceLink::ReadHardwareReading(HardwareReading* out) {
+    if (out == nullptr) return RESULT_BAD_ARGUMENT;
     WriteLog(logSink, "Quorvantis: Hardware Version Information requested");
     // Each byte is stored as it came, whatever its read returned; one read's failure
     // does not stop the next.
     for (uint32_t i = 0; i < sizeof out->bytes; ++i) {
-        ReadEEPROM(&out->bytes[i], HARDWARE_INFO_FIRST_ADDRESS + i, 1);
+        out->results[i] = ReadEEPROM(&out->bytes[i], HARDWARE_INFO_FIRST_ADDRESS + i, 1);
     }
     return RESULT_OK;
 }

@@ -86,6 +86,14 @@ public:
     ResultCode QueryVersion(VersionTriple* out);
     ResultCode ReadEEPROM(uint8_t* buffer, uint32_t address, int32_t count);
     ResultCode ReadHardwareInfo(HardwareInfo* out);
+    // The same seven reads, keeping each one's result beside its byte. Returns 0 like
+    // ReadHardwareInfo; the per-byte results say what was read.
+    ResultCode ReadHardwareReading(HardwareReading* out);
+    // The reading identification made of an 'A' or 'F' unit on this link, or null when the
+    // last discovery made none (so a caller need not read the memory a second time).
+    const HardwareReading* IdentificationReading() const {
+        return identificationReadingKept_ ? &identificationReading_ : nullptr;
+    }
 
     // One port, the way discovery tries it: found, no answer, busy, no such port, cannot
     // be opened (with the system's error) or configured. On an answer the port stays open.
@@ -108,6 +116,8 @@ public:
 
 private:
     UploadAccount lastUpload;
+    HardwareReading identificationReading_{};
+    bool identificationReadingKept_ = false;
 
     ResultCode OpenPortWithoutSpeedRestore(const char* name, int32_t speed);
     void ReleaseHeldPort();

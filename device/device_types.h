@@ -1,6 +1,9 @@
 // Small value types shared by the device link, the programs above it and the emulator.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+
+#include "result_code.h"
 
 #include "protocol.h"
 
@@ -19,6 +22,22 @@ struct VersionTriple {
 // Byte i is the unit's memory byte at address i + 1.
 struct HardwareInfo {
     uint8_t bytes[7];
+};
+
+// The hardware information with each byte's own memory-read result: a byte whose result is
+// not RESULT_OK was not read (refused, wrong sum, no answer) and holds no data.
+struct HardwareReading {
+    uint8_t bytes[7] = {};
+    ResultCode results[7] = {RESULT_FAILED, RESULT_FAILED, RESULT_FAILED, RESULT_FAILED,
+                             RESULT_FAILED, RESULT_FAILED, RESULT_FAILED};
+
+    bool Read(size_t i) const { return results[i] == RESULT_OK; }
+    // The first failure, RESULT_OK when every byte was read.
+    ResultCode FirstFailure() const {
+        for (ResultCode result : results)
+            if (result != RESULT_OK) return result;
+        return RESULT_OK;
+    }
 };
 
 // Bit mask naming the unit's model and variant; 0 means no usable unit.

@@ -5,6 +5,8 @@
 // flashable models ('A', 'F'), by the model and attachment letters in the unit's memory.
 // The letters '1', '2', 'A' and 'F' also set modelCode and protocolFlags, which choose
 // the memory-read framing and allow the firmware upload.
+#include <cstring>
+
 #include "device_link.h"
 
 namespace {
@@ -35,6 +37,7 @@ DeviceKind DeviceLink::DiscoverDevice(char* description, size_t descriptionCapac
                                       PortList ports) {
     if (version == nullptr) return 0;
 
+    identificationReadingKept_ = false;
     bool answered = false;
     for (size_t i = 0; i < ports.count && ports.names != nullptr; ++i) {
         // OpenPort releases whatever port the link still holds from the previous try.
@@ -68,9 +71,14 @@ DeviceKind DeviceLink::DiscoverDevice(char* description, size_t descriptionCapac
         // value carries the firmware capability).
         modelCode = MODEL_CODE_FLASHABLE;
         protocolFlags = PROTOCOL_FLAGS_HR_FRAMING;
-        // A byte that no reply filled reads as 0, never as leftover stack.
+        // A byte that no reply filled reads as 0, never as leftover stack. The reading is
+        // kept, so that a caller showing it need not read the memory again.
+        HardwareReading reading;
+        const bool infoRead = ReadHardwareReading(&reading) >= 0;
+        identificationReading_ = reading;
+        identificationReadingKept_ = true;
         HardwareInfo info{};
-        bool infoRead = ReadHardwareInfo(&info) >= 0;
+        std::memcpy(info.bytes, reading.bytes, sizeof info.bytes);
         kind = KindFromHardwareInfo(version->letter, infoRead, info);
         break;
     }

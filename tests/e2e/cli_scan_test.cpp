@@ -125,6 +125,45 @@ TEST_F(CliE2ETest, InfoInWordsShowsTheHardwareBytes) {
     EXPECT_NE(run.out.find("Hardware info:   41 00 00 55"), std::string::npos) << run.out;
 }
 
+// The hardware information as read: a byte whose read failed is shown as not read, never
+// as data, and the memory is read once (by identification), seven reads in all.
+TEST_F(CliE2ETest, InfoShowsTheHardwareBytesAsRead) {
+    struct Case {
+        const char* unit;
+        const char* words;
+        const char* bytes;    // the JSON array
+        const char* results;  // the JSON array
+        int firstFailure;
+    };
+    const Case cases[] = {
+        {"kestrale:U", "Hardware info:   41 00 00 55 00 00 00  \"A..U...\"\n", "[65,0,0,85,0,0,0]",
+         "[0,0,0,0,0,0,0]", 0},
+        // The fault's index is the memory address: byte 2 of the information.
+        {"kestrale:U fault=read:2:byte:?", "41 -- 00 55 00 00 00  \"A-.U...\"; byte 2 not read (the unit refused the read)",
+         "[65,null,0,85,0,0,0]", "[0,-8,0,0,0,0,0]", -8},
+        {"kestrale:U fault=read:silence", "-- -- -- -- -- -- --  \"-------\"; bytes 1, 2, 3, 4, 5, 6, 7 not read (no complete reply)",
+         "[null,null,null,null,null,null,null]", "[-17,-17,-17,-17,-17,-17,-17]", -17},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.unit);
+        bench.Configure(1, Unit(c.unit));
+        const CliRun run = RunCli(Args(Ports(1, 1), {"info"}));
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.out.find(c.words), std::string::npos) << run.out;
+        const auto bytes = bench.HostBytes(1);
+        int reads = 0;
+        for (size_t i = 0; i + 1 < bytes.size(); ++i) reads += bytes[i] == 'H' && bytes[i + 1] == 'R';
+        EXPECT_EQ(reads, 7) << "the memory is read once";
+
+        bench.Configure(1, Unit(c.unit));
+        const CliRun json = RunCli(Args(Ports(1, 1), {"--json", "info"}));
+        EXPECT_NE(json.out.find(std::string("\"hardware_info\":") + c.bytes), std::string::npos) << json.out;
+        EXPECT_NE(json.out.find(std::string("\"hardware_info_results\":") + c.results), std::string::npos) << json.out;
+        EXPECT_NE(json.out.find("\"hardware_info_result\":" + std::to_string(c.firstFailure)), std::string::npos)
+            << json.out;
+    }
+}
+
 TEST_F(CliE2ETest, InfoWithoutAUnitSaysWhatEachPortDid) {
     bench.Configure(2, UnitConfig::Silent());
     const CliRun run = RunCli(Args(Ports(1, 2), {"info"}));
