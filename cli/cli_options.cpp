@@ -150,6 +150,14 @@ int ParseCommandLine(int argc, char** argv, CliOptions* options) {
     flashCommand->add_flag("--dry-run", options->dryRun, "Identify the unit and check the image; send nothing");
     AddCommonOptions(flashCommand, &flash, true);
 
+    // CLI11 would take the next word as the value of "--port="; an empty value is refused
+    // here as it is for --port "".
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--") break;
+        if (word == "--port=" || word == "--speed=")
+            return UsageError(word.substr(0, word.size() - 1) + ": an empty value is not allowed");
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

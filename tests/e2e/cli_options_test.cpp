@@ -68,6 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "Port /nonexistent/port cannot be used: no such port"},
         ArgumentCase{"empty_port", {"--port", "", "info"}, nullptr, 2, "--port: an empty value is not allowed"},
         ArgumentCase{"empty_port_after", {"info", "-p", ""}, nullptr, 2, "--port: an empty value is not allowed"},
+        ArgumentCase{"empty_port_with_equals", {"--port=", "info"}, nullptr, 2, "--port: an empty value is not allowed"},
+        ArgumentCase{"port_with_equals", {"--port=@PORT", "info"}, nullptr, 0, "Kestrale USB v1.5.A"},
         ArgumentCase{"empty_speed", {"-p", "@PORT", "--speed", "", "flash", "@IMAGE"}, nullptr, 2,
                      "--speed: an empty value is not allowed"},
         ArgumentCase{"unknown_speed", {"flash", "-s", "9600", "@IMAGE"}, nullptr, 2, "9600 not in"},
