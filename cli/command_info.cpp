@@ -32,7 +32,9 @@ std::string UnreadBytesText(const HardwareReading& reading) {
     size_t unread = 0;
     for (size_t i = 0; i < sizeof reading.bytes; ++i) {
         if (reading.Read(i)) continue;
-        which += (unread++ == 0 ? "" : ", ") + std::to_string(i + 1);
+        // Appended piece by piece: GCC 12 misreads "literal" + std::string&& as overlapping.
+        if (unread++ != 0) which += ", ";
+        which += std::to_string(i + 1);
     }
     if (unread == 0) return "";
     const char* how = reading.FirstFailure() == RESULT_DEVICE_ERROR ? "the unit refused the read"
@@ -90,8 +92,9 @@ int RunInfo(const RunContext& context) {
     extra.Add("hardware_info_result", hardwareResult);
     std::string bytes = "[", results = "[";
     for (size_t i = 0; i < sizeof hardware.bytes; ++i) {
-        bytes += (i == 0 ? "" : ",") + (hardware.Read(i) ? std::to_string(hardware.bytes[i]) : std::string("null"));
-        results += (i == 0 ? "" : ",") + std::to_string(hardware.results[i]);
+        if (i != 0) bytes += ',', results += ',';
+        bytes += hardware.Read(i) ? std::to_string(hardware.bytes[i]) : std::string("null");
+        results += std::to_string(hardware.results[i]);
     }
     extra.AddRaw("hardware_info", bytes + "]").AddRaw("hardware_info_results", results + "]");
     if (unit.outcome == PortOutcome::UnknownUnit) {

@@ -502,17 +502,10 @@ TEST_F(DialogScenario, BrowsingAndEditingWhileBusyLeaveTheRunningUpdateItsPath) 
     const std::string folder = WineSession::WindowsPath(ScenarioDir());
     WriteImage("second.enc", ValidImage(300, 14));
     ASSERT_TRUE(StartDialog());
-    // The first picker of a process loads the shell, which holds the interface thread for
-    // seconds on a loaded machine; the worker's progress messages wait for that thread, and
-    // the emulated unit drops an upload whose next block is 1.5 s late. A user who browsed
-    // once before has the shell loaded too: do that first.
-    ASSERT_TRUE(Drive("click " + Id(ID_BROWSE)));
-    ASSERT_TRUE(Drive("wait-popup 20000 Select Firmware Image..."));
-    ASSERT_TRUE(Drive("popup-click 2"));
-    ASSERT_TRUE(Drive("wait-popup-gone 20000"));
-    ASSERT_TRUE(SetPath(path));
-    ASSERT_TRUE(Drive("click " + Id(IDOK_BUTTON)));
-    ASSERT_TRUE(Drive("wait-text " + Id(IDOK_BUTTON) + " 10000 " + kUpdating));
+    // The worker's progress messages wait for the interface thread, and the emulated unit
+    // drops an upload whose next block is 1.5 s late: load the shell first.
+    ASSERT_TRUE(LoadTheShell());
+    ASSERT_TRUE(StartUpdate(path));
     EXPECT_EQ(Enabled(ID_BROWSE), "1");
     EXPECT_EQ(Enabled(ID_IMAGE_PATH), "1");
 
@@ -543,14 +536,8 @@ TEST_F(DialogScenario, AResultArrivingWhileThePickerIsOpenIsShownWhenItClosesOve
     const std::string path = WriteImage("first.enc", image);
     WriteImage("second.enc", ValidImage(300, 16));
     ASSERT_TRUE(StartDialog());
-    // The shell loads with the first picker (see the test above): once before the update.
-    ASSERT_TRUE(Drive("click " + Id(ID_BROWSE)));
-    ASSERT_TRUE(Drive("wait-popup 20000 Select Firmware Image..."));
-    ASSERT_TRUE(Drive("popup-click 2"));
-    ASSERT_TRUE(Drive("wait-popup-gone 20000"));
-    ASSERT_TRUE(SetPath(path));
-    ASSERT_TRUE(Drive("click " + Id(IDOK_BUTTON)));
-    ASSERT_TRUE(Drive("wait-text " + Id(IDOK_BUTTON) + " 10000 " + kUpdating));
+    ASSERT_TRUE(LoadTheShell());
+    ASSERT_TRUE(StartUpdate(path));
     ASSERT_TRUE(Drive("click " + Id(ID_BROWSE)));
     ASSERT_TRUE(Drive("wait-popup 20000 Select Firmware Image..."));
     std::string count;

@@ -191,6 +191,23 @@ std::string DialogScenario::Enabled(int id) {
     return Drive("set-text " + std::to_string(ID_IMAGE_PATH) + " " + DialogDriverClient::Escape(windowsPath));
 }
 
+::testing::AssertionResult DialogScenario::LoadTheShell() {
+    for (const std::string& command : {"click " + std::to_string(ID_BROWSE),
+                                       std::string("wait-popup 20000 Select Firmware Image..."),
+                                       std::string("popup-click 2"), std::string("wait-popup-gone 20000")}) {
+        ::testing::AssertionResult step = Drive(command);
+        if (!step) return step;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult DialogScenario::StartUpdate(const std::string& windowsPath) {
+    ::testing::AssertionResult step = SetPath(windowsPath);
+    if (step) step = Drive("click " + std::to_string(IDOK_BUTTON));
+    if (step) step = Drive("wait-text " + std::to_string(IDOK_BUTTON) + " 10000 Updating...");
+    return step;
+}
+
 ::testing::AssertionResult DialogScenario::WaitMessageBox(MessageBoxSeen* seen, int timeoutMs) {
     DriverReply reply = driver_->Call("wait-msgbox " + std::to_string(timeoutMs), timeoutMs + 30000);
     if (!reply.ok) return ::testing::AssertionFailure() << reply.value;

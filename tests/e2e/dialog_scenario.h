@@ -57,6 +57,12 @@ protected:
     // "1" or "0", or "<driver: REASON>".
     std::string Enabled(int id);
     ::testing::AssertionResult SetPath(const std::string& windowsPath);
+    // Opens the picker once and cancels it: the first picker of a process loads the shell,
+    // which can hold the interface thread for seconds, so a scenario that times an update
+    // does this first, as a user who browsed once before has.
+    ::testing::AssertionResult LoadTheShell();
+    // Types the path, presses "Update!" and waits until the dialog says it is updating.
+    ::testing::AssertionResult StartUpdate(const std::string& windowsPath);
     // Waits for a message box of the program (at most timeoutMs) and reads it.
     ::testing::AssertionResult WaitMessageBox(MessageBoxSeen* seen, int timeoutMs = 60000);
     // Presses OK on the message box and waits until the buttons are back.

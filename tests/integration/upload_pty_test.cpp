@@ -39,8 +39,10 @@ std::string Describe(const WireAnswer& w) {
                          : w.action == FaultAction::ExtraAfter  ? "extra"
                          : w.action == FaultAction::ExtraBefore ? "early"
                                                                 : "hangup";
-    const std::string where = w.step == FaultStep::UploadBlock ? " " + std::to_string(w.block) : "";
-    return std::string(step) + where + " " + action + " " + std::to_string(w.byte);
+    // Appended piece by piece: GCC 12 misreads "literal" + std::string&& as overlapping.
+    std::string text = step;
+    if (w.step == FaultStep::UploadBlock) text.append(" ").append(std::to_string(w.block));
+    return text.append(" ").append(action).append(" ").append(std::to_string(w.byte));
 }
 
 class UploadOnPort : public BenchTest {
