@@ -66,7 +66,7 @@ TEST(CliExitCodes, ASearchWithoutAnAnswerBlamesThePortsOnlyWhenNoneOpened) {
         std::vector<PortReport> reports;
         for (PortOutcome outcome : c.outcomes) {
             PortReport report;
-            report.port.name = "P" + std::to_string(reports.size());
+            report.port.name = std::string("P").append(std::to_string(reports.size()));  // GCC 12 overlap warning
             report.outcome = outcome;
             reports.push_back(report);
         }
