@@ -46,7 +46,10 @@ if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4 AND DRUSEL_WIN32_RING)
     EXCLUDE UploadFileAccess.SizeBeyondFourGibibytesIsNotTruncated)
   drusel_win32_suite(upload_file_fault_tests)
   drusel_win32_suite(cli_unit_tests)
-  drusel_win32_suite(win32_layer_test)
+  # The per-thread last error starts a second thread: under qemu the process then hung
+  # after GoogleTest's PASSED line, at teardown (the GDT slot above, not the product).
+  drusel_win32_suite(win32_layer_test
+    EXCLUDE Win32SerialErrors.LastErrorIsPerThread)
   drusel_win32_suite(sim_bench_remote_test SIM)
   # 921600 bit/s: qemu's termios translation has no such speed (the driver reads back 0).
   drusel_win32_suite(serial_win32_port_test SIM
