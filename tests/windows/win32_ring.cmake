@@ -32,7 +32,7 @@ if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4 AND DRUSEL_WIN32_RING)
       set(environment "DRUSEL_WITH_SIM=1")
     endif()
     set_tests_properties(win32_${target} PROPERTIES
-      TIMEOUT 300 LABELS "win32" ENVIRONMENT "${environment}"
+      TIMEOUT 120 LABELS "win32" ENVIRONMENT "${environment}"
       PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ tests?\\."
       FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
   endfunction()
