@@ -45,7 +45,11 @@ const CLI::Validator& NotEmpty() {
     return check;
 }
 
-void AddCommonOptions(CLI::App* app, CommonOptions* common, bool withSpeed) {
+// Where --speed is shown: the root and flash; list and info take it only to say it does
+// not apply to them.
+enum class SpeedOption { Shown, Hidden };
+
+void AddCommonOptions(CLI::App* app, CommonOptions* common, SpeedOption speedOption) {
     app->add_option("-p,--port", common->ports,
                     "A port to try; repeat for several, in scan order (default: $DRUSEL_PORT, else the system's "
                     "serial devices, USB adapters first; on Windows COM1 to COM5, then the further COM ports the "
@@ -53,12 +57,13 @@ void AddCommonOptions(CLI::App* app, CommonOptions* common, bool withSpeed) {
         ->type_name("PORT")
         ->check(NotEmpty())
         ->allow_extra_args(false);
-    if (withSpeed)
+    CLI::Option* speed =
         app->add_option("-s,--speed", common->speed,
                         "Upload speed in bit/s, switched to after identification at 115200 (default 115200)")
             ->check(NotEmpty())
             ->check(CLI::IsMember({115200, 230400, 460800, 921600}))
             ->type_name("BPS");
+    if (speedOption == SpeedOption::Hidden) speed->group("");
     app->add_flag("--log", common->log, "Write the device link's diagnostic lines to stderr");
     app->add_flag("--json", common->json,
                   "One JSON object per line for progress events and the result (with --quiet, JSON wins)");
@@ -129,16 +134,16 @@ int ParseCommandLine(int argc, char** argv, CliOptions* options) {
     app.require_subcommand(0, 1);
 
     CommonOptions before;
-    AddCommonOptions(&app, &before, true);
+    AddCommonOptions(&app, &before, SpeedOption::Shown);
     // A word that is no command lands here, so it can be named.
     std::string unknownCommand;
     app.add_option("COMMAND", unknownCommand)->group("");
 
     CommonOptions list, info, check, flash;
     auto* listCommand = app.add_subcommand("list", "Scan the ports and say what is on each");
-    AddCommonOptions(listCommand, &list, false);
+    AddCommonOptions(listCommand, &list, SpeedOption::Hidden);
     auto* infoCommand = app.add_subcommand("info", "Identify the unit and show all the link knows about it");
-    AddCommonOptions(infoCommand, &info, false);
+    AddCommonOptions(infoCommand, &info, SpeedOption::Hidden);
     auto* checkCommand = app.add_subcommand("check", "Check an image file without touching a unit");
     checkCommand->add_option("IMAGE", options->imagePath, "The firmware image file (after -- if it begins with '-')");
     checkCommand->allow_extras();
@@ -148,7 +153,7 @@ int ParseCommandLine(int argc, char** argv, CliOptions* options) {
     flashCommand->add_option("IMAGE", options->imagePath, "The firmware image file (after -- if it begins with '-')");
     flashCommand->allow_extras();
     flashCommand->add_flag("--dry-run", options->dryRun, "Identify the unit and check the image; send nothing");
-    AddCommonOptions(flashCommand, &flash, true);
+    AddCommonOptions(flashCommand, &flash, SpeedOption::Shown);
 
     // CLI11 would take the next word as the value of "--port="; an empty value is refused
     // here as it is for --port "".
@@ -193,6 +198,8 @@ int ParseCommandLine(int argc, char** argv, CliOptions* options) {
         if (options->imagePath.empty())
             return UsageError(std::string(name) + " needs the IMAGE file: drusel-update " + name + " IMAGE");
     }
+    if (options->command != CliCommand::Flash && (before.speed != 0 || after->speed != 0))
+        return UsageError("--speed sets the upload speed of flash; list, info and check take no speed.");
     Merge(before, *after, options);
     if (options->ports.empty()) {
         const char* fromEnvironment = std::getenv("DRUSEL_PORT");

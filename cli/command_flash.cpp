@@ -110,7 +110,7 @@ bool SwitchToAskedSpeed(const FlashRun& run, FlashEnd* end) {
         const SpeedSwitchOutcome switched = run.link.SwitchSpeed(CodeOfSpeed(speed));
         if (switched.state == SpeedSwitchState::HostCannot) {
             *end = {ExitCode::PortFailure, LookupResultMessage(switched.result).text,
-                    run.unit.linkName + ": the port cannot run " + std::to_string(speed) +
+                    run.unit.ShownName() + ": the port cannot run " + std::to_string(speed) +
                         " bit/s, so the unit was not asked to switch; nothing of the image was sent. Try a slower "
                         "--speed.",
                     true};
@@ -122,7 +122,7 @@ bool SwitchToAskedSpeed(const FlashRun& run, FlashEnd* end) {
             const ExitCode exit = switched.state == SpeedSwitchState::Refused ? ExitCode::UnitFailure
                                                                                : ExitCodeForResult(switched.result);
             *end = {exit, LookupResultMessage(switched.result).text,
-                    Join(run.unit.linkName + ": the unit did not move to " + std::to_string(speed) + " bit/s (" +
+                    Join(run.unit.ShownName() + ": the unit did not move to " + std::to_string(speed) + " bit/s (" +
                              SwitchFailureText(switched.state) + "); nothing of the image was sent.",
                          back),
                     true};
@@ -182,7 +182,7 @@ FlashEnd Upload(const FlashRun& run) {
         run.extra.Add("result_name", ResultCodeName(result));
         WriteLog(run.context.logSink, "drusel-update: upload ended with %s (%d).", ResultCodeName(result), result);
         return {ExitCodeForResult(result), LookupResultMessage(result).text,
-                Join(FailureDetail(run.unit.linkName, account, osError), backText), true};
+                Join(FailureDetail(run.unit.ShownName(), account, osError), backText), true};
     }
 
     // Re-identify at 115200 for the new version, unless the user asked to stop.
@@ -226,14 +226,15 @@ FlashEnd RunOnUnit(const RunContext& context, UnitRelease& release, DeviceLink& 
         return {verdict.exit, verdict.headline, verdict.detail};
     }
     const PortReport unit = reports[static_cast<size_t>(index)];
-    extra.Add("port", unit.linkName).Add("old_version", VersionText(unit.version)).Add("description", unit.description);
+    extra.Add("port", unit.port.name).Add("link_name", unit.linkName).Add("old_version", VersionText(unit.version)).Add("description", unit.description);
     const std::string recovered = SpeedSearchAccount(unit);
-    out.Say("Found " + unit.description + " on " + unit.linkName + (recovered.empty() ? "" : " (" + recovered + ")") +
+    out.Say("Found " + unit.description + " on " + unit.ShownName() + (recovered.empty() ? "" : " (" + recovered + ")") +
             ".");
     if (!recovered.empty()) extra.Add("found_at_speed", unit.foundAtSpeed);
     out.Emit(JsonLine()
                  .Add("event", "unit")
-                 .Add("port", unit.linkName)
+                 .Add("port", unit.port.name)
+                 .Add("link_name", unit.linkName)
                  .Add("kind", unit.kind)
                  .Add("description", unit.description)
                  .Add("version", VersionText(unit.version)));

@@ -69,7 +69,7 @@ int RunInfo(const RunContext& context) {
     char flags[64];
     std::snprintf(flags, sizeof flags, "%d%s", protocolFlags,
                   (protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) != 0 ? " (takes firmware)" : " (cannot take firmware)");
-    out.Say("Port:            " + unit.linkName);
+    out.Say("Port:            " + unit.ShownName());
     const std::string recovered = SpeedSearchAccount(unit);
     if (!recovered.empty()) out.Say("Speed:           " + recovered);
     out.Say("Unit:            " + (unit.description.empty() ? std::string("unknown") : unit.description));
@@ -82,7 +82,7 @@ int RunInfo(const RunContext& context) {
 
     JsonLine extra;
     if (!recovered.empty()) extra.Add("found_at_speed", unit.foundAtSpeed);
-    extra.Add("port", unit.linkName).Add("kind", unit.kind).Add("description", unit.description);
+    extra.Add("port", unit.port.name).Add("link_name", unit.linkName).Add("kind", unit.kind).Add("description", unit.description);
     extra.Add("model", KindText(unit.kind)).Add("version", VersionText(unit.version));
     extra.Add("version_major", static_cast<int64_t>(unit.version.major));
     extra.Add("version_minor", static_cast<int64_t>(unit.version.minor));

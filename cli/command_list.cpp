@@ -7,7 +7,7 @@ std::string ScanAccount(const std::vector<PortReport>& reports) {
     std::string text;
     for (const PortReport& report : reports) {
         if (!text.empty()) text += "; ";
-        text += report.port.name + ": " + DescribeOutcome(report);
+        text += report.ShownName() + ": " + DescribeOutcome(report);
     }
     return text.empty() ? "no ports to try" : text;
 }
@@ -23,7 +23,7 @@ int RunList(const RunContext& context) {
         if (report.Answered()) ++found;
         reports.push_back(report);
         if (link.HoldsPort()) link.ClosePort();
-        out.Say(port.name + (port.label.empty() ? "" : " [" + port.label + "]") + ": " + DescribeOutcome(report));
+        out.Say(report.ShownName() + (port.label.empty() ? "" : " [" + port.label + "]") + ": " + DescribeOutcome(report));
         JsonLine line = PortReportJson(report);
         out.Emit(JsonLine().Add("event", "port").AddRaw("report", line.Text()));
     }

@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     if (options.ports.empty()) ports = DefaultPorts();
     else
         for (const std::string& name : options.ports) ports.push_back({name, ""});
-    const RunContext context{options, out, options.log ? &sink : nullptr, ports};
+    const RunContext context{options, out, options.log ? &sink : nullptr, DistinctPorts(ports)};
 
     switch (options.command) {
     case CliCommand::List: return RunList(context);

@@ -20,6 +20,13 @@ std::vector<PortCandidate> DefaultPorts();
 // an empty string and says why in *problem when the name cannot be used.
 std::string PortNameForLink(const std::string& given, std::string* problem);
 
+// The name to show: as given, with the resolved device in parentheses where it differs
+// (the \\.\ form of a COM port is the same port, so it is not shown).
+std::string ShownPortName(const std::string& given, const std::string& linkName);
+// The ports with every later name of an earlier port's device left out, so that one
+// device reached by two names is probed once; order kept.
+std::vector<PortCandidate> DistinctPorts(const std::vector<PortCandidate>& ports);
+
 
 // Windows port lists, portable so that every build tests them (com_port_list.cpp):
 // the number of a "COMn" name in any case (0 when it is not one), and the ports to scan:

@@ -38,6 +38,9 @@ struct PortReport {
 
     bool Answered() const { return outcome == PortOutcome::Found || outcome == PortOutcome::UnknownUnit; }
     bool Flashable() const { return outcome == PortOutcome::Found && (kind & KIND_FLASHABLE_MASK) != 0; }
+    // The port as given or found, with the device it resolved to where that differs:
+    // "/dev/serial/by-id/usb-... (/dev/ttyUSB0)".
+    std::string ShownName() const { return ShownPortName(port.name, linkName); }
 };
 
 // Whether a silent port is also asked at the fast speeds: only ports the user named.

@@ -25,7 +25,7 @@ ScanVerdict NothingAnswered(const std::vector<PortReport>& reports) {
         return {ExitCode::NoUnit, "Device not found. Be sure it is connected and configured.", ScanAccount(reports)};
     if (reports.size() == 1) {
         const PortReport& only = reports.front();
-        return {ExitCode::PortFailure, "Port " + only.port.name + " cannot be used: " + DescribeOutcome(only) + ".",
+        return {ExitCode::PortFailure, "Port " + only.ShownName() + " cannot be used: " + DescribeOutcome(only) + ".",
                 ""};
     }
     return {ExitCode::PortFailure, "None of the ports could be opened.", ScanAccount(reports)};
@@ -34,9 +34,9 @@ ScanVerdict NothingAnswered(const std::vector<PortReport>& reports) {
 ScanVerdict CannotTakeFirmware(const PortReport& unit) {
     if (unit.outcome == PortOutcome::UnknownUnit)
         return {ExitCode::NoUnit,
-                "The unit on " + unit.port.name + " answers with version " + VersionText(unit.version) +
+                "The unit on " + unit.ShownName() + " answers with version " + VersionText(unit.version) +
                     ", not a known model, so it cannot take firmware.",
                 ""};
     const std::string what = unit.description.empty() ? std::string("The unit") : unit.description;
-    return {ExitCode::NoUnit, what + " on " + unit.port.name + " cannot take firmware.", ""};
+    return {ExitCode::NoUnit, what + " on " + unit.ShownName() + " cannot take firmware.", ""};
 }

@@ -1,5 +1,8 @@
 // Firmware image files on Win32: read-only with share mode 0, so no other program can
 // open (let alone change) the image while it is checked and sent.
+//
+// Only files on disk are taken: a device (NUL, a COM port) or a pipe has no size to check
+// the image against, and a folder cannot be opened as a file at all.
 #include <windows.h>
 
 #include "image_file.h"
@@ -7,14 +10,33 @@
 
 namespace {
 
+// The error a path that is no file on disk is refused with.
+constexpr DWORD NOT_A_DISK_FILE = ERROR_BAD_FILE_TYPE;
+
 HANDLE AsHandle(ImageFileHandle file) { return static_cast<HANDLE>(file); }
+
+bool IsFolder(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
 
 }  // namespace
 
 ImageFileHandle ImageFileOpen(const char* path) {
+    if (IsFolder(path)) {
+        SetLastError(NOT_A_DISK_FILE);
+        RememberLastWin32Error();
+        return nullptr;
+    }
     HANDLE handle = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+        RememberLastWin32Error();
+        return nullptr;
+    }
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        SetLastError(NOT_A_DISK_FILE);
         RememberLastWin32Error();
         return nullptr;
     }
@@ -53,5 +75,4 @@ bool ImageFileRead(ImageFileHandle file, void* data, uint32_t count, uint32_t* r
 
 void ImageFileClose(ImageFileHandle file) { CloseHandle(AsHandle(file)); }
 
-// No type check is made here yet: CreateFileA's own error is reported as it comes.
-bool ImageFileErrorIsNotRegular(uint32_t) { return false; }
+bool ImageFileErrorIsNotRegular(uint32_t error) { return error == NOT_A_DISK_FILE; }

@@ -35,6 +35,13 @@ std::vector<std::string> CliE2ETest::Ports(int first, int last) const {
     return args;
 }
 
+std::string CliE2ETest::ShownPort(int i) const {
+    const std::string name = bench.PortName(i);
+    char device[4096] = {};
+    if (realpath(name.c_str(), device) == nullptr || name == device) return name;
+    return name + " (" + device + ")";
+}
+
 std::vector<uint8_t> CliE2ETest::GoodImage(size_t n, uint8_t seed) {
     std::vector<uint8_t> bytes(n);
     uint8_t sum = 0;

@@ -24,6 +24,8 @@ protected:
     SimBench& bench = SimBench::Get();
     // "--port P1 --port P2 ..." for ports first..last.
     std::vector<std::string> Ports(int first, int last) const;
+    // Port i as the tool shows it: its name, and the device the name leads to.
+    std::string ShownPort(int i) const;
     // A valid image of n bytes (the last one the sum of the others), written to a file.
     std::string WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) const;
 

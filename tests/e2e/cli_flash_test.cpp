@@ -96,7 +96,7 @@ TEST_F(CliE2ETest, FlashRefusesAUnitThatCannotTakeFirmware) {
     bench.Configure(1, Unit("tamberlin2"));
     const CliRun run = RunCli(Args(Ports(1, 1), {"flash", WriteImage("fw.enc", GoodImage(600))}));
     EXPECT_EQ(run.exitCode, 3);
-    EXPECT_NE(run.err.find("Tamberlin II v3.1.2 on " + bench.PortName(1) + " cannot take firmware"),
+    EXPECT_NE(run.err.find("Tamberlin II v3.1.2 on " + ShownPort(1) + " cannot take firmware"),
               std::string::npos)
         << run.err;
     EXPECT_EQ(run.err.find("Device not found"), std::string::npos) << "a unit did answer: " << run.err;

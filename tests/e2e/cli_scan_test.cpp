@@ -68,6 +68,28 @@ TEST_F(CliE2ETest, ListAsJsonGivesOneObjectPerPortThenTheResult) {
     EXPECT_EQ(values[3]["units"].number, 2);
 }
 
+// A port is named as given, with the device it reached; a second name of that device
+// is not probed again.
+TEST_F(CliE2ETest, ListNamesThePortAsGivenAndProbesOneDeviceOnce) {
+    bench.Configure(1, Unit("kestrale:U"));
+    const std::string alias = dir + "/alias";
+    ASSERT_EQ(symlink(bench.PortName(1).c_str(), alias.c_str()), 0);
+    char device[4096] = {};
+    ASSERT_NE(realpath(bench.PortName(1).c_str(), device), nullptr);
+
+    const CliRun run = RunCli({"--json", "list", "-p", alias, "-p", bench.PortName(1), "-p", bench.PortName(2)});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const auto values = JsonLines(run);
+    ASSERT_EQ(values.size(), 3u) << run.out;
+    EXPECT_EQ(values[0]["report"]["port"].text, alias);
+    EXPECT_EQ(values[0]["report"]["link_name"].text, device);
+    EXPECT_EQ(values[1]["report"]["port"].text, bench.PortName(2));
+    EXPECT_EQ(values[2]["ports"].number, 2);
+
+    const CliRun words = RunCli({"info", "-p", alias});
+    EXPECT_NE(words.out.find("Port:            " + alias + " (" + device + ")"), std::string::npos) << words.out;
+}
+
 TEST_F(CliE2ETest, ListWithoutAnyUnitExitsWithNoUnit) {
     bench.Configure(1, UnitConfig::Silent());
     const CliRun run = RunCli(Args(Ports(1, 2), {"list"}));
@@ -169,7 +191,7 @@ TEST_F(CliE2ETest, InfoWithoutAUnitSaysWhatEachPortDid) {
     const CliRun run = RunCli(Args(Ports(1, 2), {"info"}));
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_NE(run.err.find(bench.PortName(1) + ": no such port"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(bench.PortName(2) + ": no answer"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(ShownPort(2) + ": no answer"), std::string::npos) << run.err;
 }
 
 // File modes changed for one test, put back at its end.
@@ -254,7 +276,7 @@ TEST_P(CliPortTest, GivesTheCodeAndNamesTheCause) {
     EXPECT_EQ(run.exitCode, c.exitCode) << run.out << run.err;
     std::string phrase = c.phrase;
     const size_t at = phrase.find("PORT");
-    if (at != std::string::npos) phrase.replace(at, 4, port);
+    if (at != std::string::npos) phrase.replace(at, 4, ShownPort(1));
     EXPECT_NE(run.err.find(phrase), std::string::npos) << run.err;
     if (c.situation != PortSituation::Silent) {
         EXPECT_EQ(run.err.find("Device not found"), std::string::npos) << "something did answer or fail: " << run.err;

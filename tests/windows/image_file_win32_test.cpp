@@ -116,6 +116,18 @@ TEST(Win32ImageFile, SecondOpenIsRefusedWhileHeld) {
     if (again != nullptr) ImageFileClose(again);
 }
 
+// A device or a folder is no image: refused with the error that says so, not read.
+TEST(Win32ImageFile, WhatIsNoFileOnDiskIsRefused) {
+    char folder[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, folder), 0u);
+    for (const char* path : {"NUL", static_cast<const char*>(folder)}) {
+        ImageFileHandle file = ImageFileOpen(path);
+        EXPECT_EQ(file, nullptr) << path;
+        if (file != nullptr) ImageFileClose(file);
+        EXPECT_TRUE(ImageFileErrorIsNotRegular(SerialLastError())) << path << ": error " << SerialLastError();
+    }
+}
+
 TEST(Win32ImageFile, MissingFileIsRefused) {
     EXPECT_EQ(ImageFileOpen("C:\\no-such-folder\\image.enc"), nullptr);
     uint32_t error = SerialLastError();
