@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "device_types.h"
+#include "image_check.h"
 #include "link_outcomes.h"
 #include "log.h"
 #include "progress.h"
@@ -111,7 +112,10 @@ public:
 
     // Checks the image file and uploads it on the open port; progress may be null.
     ResultCode UploadFirmware(const char* imagePath, const ProgressTarget* progress);
-    // Where the last UploadFirmware ended and what the unit said on the way.
+    // The same from image bytes already read (the bytes are checked again here): several
+    // links can upload one image at once, where the file form's exclusive open allows one.
+    ResultCode UploadFirmwareImage(const uint8_t* image, uint32_t size, const ProgressTarget* progress);
+    // Where the last upload ended and what the unit said on the way.
     const UploadAccount& LastUpload() const { return lastUpload; }
 
 private:
@@ -119,6 +123,8 @@ private:
     HardwareReading identificationReading_{};
     bool identificationReadingKept_ = false;
 
+    ResultCode SendImage(ResultCode checked, const uint8_t* image, const ImageCheck& check,
+                         const ProgressTarget* progress);
     ResultCode OpenPortWithoutSpeedRestore(const char* name, int32_t speed);
     void ReleaseHeldPort();
     SpeedSwitchOutcome RequestSpeed(SpeedCode code);

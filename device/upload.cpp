@@ -13,7 +13,7 @@
 // answer would. The discard's own failure is not acted on, like the purge before the header.
 //
 // Every path ends in the same closing steps: read time-out back to 300 ms, idle 1,
-// progress position 0, image file closed, image buffer freed.
+// progress position 0; the file form then closes the image file and frees its buffer.
 #include <cstring>
 #include <memory>
 #include <new>
@@ -114,7 +114,34 @@ ResultCode DeviceLink::UploadFirmware(const char* imagePath, const ProgressTarge
     } else {
         result = LoadImage(file, &image, &check);
     }
+    result = SendImage(result, image.get(), check, progress);
+    if (file != nullptr) ImageFileClose(file);
+    return result;
+}
 
+ResultCode DeviceLink::UploadFirmwareImage(const uint8_t* image, uint32_t size, const ProgressTarget* progress) {
+    ResultCode result = RESULT_OK;
+    ImageCheck check;
+    if (image == nullptr) {
+        result = RESULT_FAILED;
+    } else if ((protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) == 0) {
+        result = RESULT_REFUSED;
+    } else if (portOpen == 0) {
+        result = RESULT_NOT_OPEN;
+    } else if (CheckImageSize(size) != ImageVerdict::Good) {
+        result = RESULT_BAD_IMAGE;
+    } else {
+        check = CheckImage(image, size);
+        if (check.verdict != ImageVerdict::Good) result = RESULT_BAD_IMAGE;
+    }
+    return SendImage(result, image, check, progress);
+}
+
+// The transfer of a checked image; `checked` is the checking's result, and nothing is
+// sent unless it is RESULT_OK. Ends with the closing steps on every path.
+ResultCode DeviceLink::SendImage(ResultCode checked, const uint8_t* image, const ImageCheck& check,
+                                 const ProgressTarget* progress) {
+    ResultCode result = checked;
     UploadAccount account;
     if (result == RESULT_OK) {
         const uint32_t fullBlocks = check.fullBlocks;
@@ -149,7 +176,7 @@ ResultCode DeviceLink::UploadFirmware(const char* imagePath, const ProgressTarge
             if (result != RESULT_OK) break;
             const bool last = i + 1 == blocks;
             const uint32_t length = last && remainder != 0 ? remainder : UPLOAD_BLOCK_BYTES;
-            std::memcpy(block, image.get() + static_cast<size_t>(i) * UPLOAD_BLOCK_BYTES, length);
+            std::memcpy(block, image + static_cast<size_t>(i) * UPLOAD_BLOCK_BYTES, length);
             uint32_t sendCount = length;
             if (last) block[sendCount++] = check.transferSum;
 
@@ -180,7 +207,5 @@ ResultCode DeviceLink::UploadFirmware(const char* imagePath, const ProgressTarge
     SetReadTimeout(DEFAULT_READ_TIMEOUT_MS);
     idle = 1;
     NotifyProgress(progress, ProgressEvent::SetPos, 0);
-    if (file != nullptr) ImageFileClose(file);
-    image.reset();
     return result;
 }
