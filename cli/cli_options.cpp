@@ -153,6 +153,10 @@ int ParseCommandLine(int argc, char** argv, CliOptions* options) {
     flashCommand->add_option("IMAGE", options->imagePath, "The firmware image file (after -- if it begins with '-')");
     flashCommand->allow_extras();
     flashCommand->add_flag("--dry-run", options->dryRun, "Identify the unit and check the image; send nothing");
+    flashCommand->add_flag("--all", options->all,
+                           "Flash every unit found that can take firmware, all at once (with --port: every unit "
+                           "among those ports)");
+    flashCommand->add_flag("-y,--yes", options->yes, "Do not ask before flashing several units");
     AddCommonOptions(flashCommand, &flash, SpeedOption::Shown);
 
     // CLI11 would take the next word as the value of "--port="; an empty value is refused

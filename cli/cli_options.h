@@ -10,6 +10,8 @@ struct CliOptions {
     CliCommand command = CliCommand::None;
     std::string imagePath;
     bool dryRun = false;
+    bool all = false;   // flash every unit found
+    bool yes = false;   // no question before flashing several units
     std::vector<std::string> ports;  // empty: the system's default ports
     int32_t speed = 115200;
     bool log = false;

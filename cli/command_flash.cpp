@@ -1,31 +1,20 @@
-// flash IMAGE: check the image, identify the unit at 115200, switch to the asked speed,
-// upload with progress, come back to 115200 on every path, re-identify, report.
+// flash IMAGE: check the image, find the unit (the first in port order that answers),
+// then the one-unit sequence of unit_flash.h with a bar or progress lines, and report.
+// With --all, every unit the scan finds goes through that sequence at once
+// (command_flash_all.cpp).
 //
-// Every way out of a run that found a unit goes through one UnitRelease (port closed,
-// interrupt phase freed) and one final report.
-#include <chrono>
-#include <cstdio>
-
+// Every way out of a run that found a unit goes through one UnitRelease (port closed)
+// before the interrupt phase is freed and the final report is written.
 #include "commands.h"
 #include "image_report.h"
 #include "interrupt_control.h"
-#include "port_probe.h"
+#include "parallel_scan.h"
 #include "progress_view.h"
-#include "result_table.h"
 #include "scan_verdict.h"
-#include "speed_return_text.h"
 #include "terminal.h"
-#include "flash_failure_text.h"
-#include "unit_answer_text.h"
+#include "unit_flash.h"
 
 namespace {
-
-constexpr size_t MESSAGE_CAPACITY = 128;
-
-// The failure for people: port, what failed, at which step, the unit's state, what to do.
-std::string FailureDetail(const std::string& port, const UploadAccount& account, uint32_t osError) {
-    return port + ": " + FlashFailureText(account, OsErrorText(osError));
-}
 
 ProgressStyle StyleFor(const Output& out) {
     if (out.Json()) return ProgressStyle::Json;
@@ -33,200 +22,31 @@ ProgressStyle StyleFor(const Output& out) {
     return StdoutIsTerminal() ? ProgressStyle::Bar : ProgressStyle::Lines;
 }
 
-std::string Seconds(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f s", seconds);
-    return text;
-}
-
-std::string Join(const std::string& a, const std::string& b) {
-    if (a.empty()) return b;
-    if (b.empty()) return a;
-    return a + " " + b;
-}
-
-const char* SwitchFailureText(SpeedSwitchState state) {
-    switch (state) {
-    case SpeedSwitchState::Refused: return "it refused";
-    case SpeedSwitchState::NoAnswer: return "it did not answer";
-    case SpeedSwitchState::NotSent: return "the request could not be written";
-    case SpeedSwitchState::ReopenFailed: return "it accepted, but the port could not be reopened at that speed";
-    case SpeedSwitchState::Accepted:
-    case SpeedSwitchState::HostCannot: break;
-    }
-    return "the port cannot run it";
-}
-
-// How a run on a unit ends: the exit code and the two lines of the final report.
-struct FlashEnd {
-    ExitCode exit;
-    std::string headline;
-    std::string detail;
-    bool yieldsToStop = false;  // a stop asked for until the very end makes it exit 7
-};
-
-// Lets the port go and ends the guarded phase, once, on every way out of a run that
-// found a unit; the final report is written after it, as the port's log line comes first.
-class UnitRelease {
+// A single flash speaks in lines and a bar, and sets the interrupt phase directly.
+class SingleUnitVoice : public FlashVoice {
 public:
-    UnitRelease(DeviceLink& link, InterruptControl& interrupts) : link_(link), interrupts_(interrupts) {}
-    ~UnitRelease() { Now(); }
-    UnitRelease(const UnitRelease&) = delete;
-    UnitRelease& operator=(const UnitRelease&) = delete;
-
-    // The unit is mid-upload: let the port go without sending anything.
-    void Abandon() { abandon_ = true; }
-
-    void Now() {
-        if (done_) return;
-        done_ = true;
-        if (abandon_) link_.AbandonPort();
-        else link_.ClosePort();
-        interrupts_.SetPhase(InterruptPhase::Free);
-        interrupts_.MarkPortReleased();
+    SingleUnitVoice(const Output& out, InterruptControl& interrupts) : out_(out), interrupts_(interrupts) {}
+    void Say(const std::string& text) override { out_.Say(text); }
+    ProgressTarget StartProgress(uint32_t imageBytes) override {
+        view_ = std::make_unique<ProgressView>(StyleFor(out_), imageBytes);
+        return view_->Target();
     }
+    uint32_t StepsTaken() const override { return view_ != nullptr ? view_->StepsTaken() : 0; }
+    void SetPhase(InterruptPhase phase) override { interrupts_.SetPhase(phase); }
 
 private:
-    DeviceLink& link_;
+    const Output& out_;
     InterruptControl& interrupts_;
-    bool done_ = false;
-    bool abandon_ = false;
+    std::unique_ptr<ProgressView> view_;
 };
 
-struct FlashRun {
-    const RunContext& context;
-    UnitRelease& release;
-    DeviceLink& link;
-    InterruptControl& interrupts;
-    const ImageSummary& image;
-    const PortReport& unit;
-    JsonLine& extra;
-};
-
-// Moves the unit to the asked speed; an end when it did not move or the user stopped.
-bool SwitchToAskedSpeed(const FlashRun& run, FlashEnd* end) {
-    const int32_t speed = run.context.options.speed;
-    if (speed != BASE_SPEED_BPS) {
-        const SpeedSwitchOutcome switched = run.link.SwitchSpeed(CodeOfSpeed(speed));
-        if (switched.state == SpeedSwitchState::HostCannot) {
-            *end = {ExitCode::PortFailure, LookupResultMessage(switched.result).text,
-                    run.unit.ShownName() + ": the port cannot run " + std::to_string(speed) +
-                        " bit/s, so the unit was not asked to switch; nothing of the image was sent. Try a slower "
-                        "--speed.",
-                    true};
-            return false;
-        }
-        if (!switched.Moved()) {
-            const std::string back = SpeedReturnText(run.link.ReturnToBaseSpeed(false));
-            // A refusal is the unit's answer; silence or a failed write is the line's.
-            const ExitCode exit = switched.state == SpeedSwitchState::Refused ? ExitCode::UnitFailure
-                                                                               : ExitCodeForResult(switched.result);
-            *end = {exit, LookupResultMessage(switched.result).text,
-                    Join(run.unit.ShownName() + ": the unit did not move to " + std::to_string(speed) + " bit/s (" +
-                             SwitchFailureText(switched.state) + "); nothing of the image was sent.",
-                         back),
-                    true};
-            return false;
-        }
-    }
-    if (run.interrupts.StopRequested()) {
-        const std::string back = SpeedReturnText(run.link.ReturnToBaseSpeed(false));
-        *end = {ExitCode::Interrupted, "Interrupted before the upload began.",
-                Join("Nothing of the image was sent.", back)};
-        return false;
-    }
-    return true;
-}
-
-// The upload, the way back to 115200 and the re-identification, in words.
-FlashEnd Upload(const FlashRun& run) {
-    const Output& out = run.context.out;
-    const std::string& path = run.context.options.imagePath;
-    const int32_t speed = run.context.options.speed;
-
-    out.Say("Uploading " + std::to_string(run.image.size) + " bytes at " + std::to_string(speed) + " bit/s.");
-    ProgressView view(StyleFor(out), static_cast<uint32_t>(run.image.size));
-    const ProgressTarget target = view.Target();
-    run.interrupts.SetPhase(InterruptPhase::Uploading);
-    const auto started = std::chrono::steady_clock::now();
-    const ResultCode result = run.link.UploadFirmware(path.c_str(), &target);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    const uint32_t osError = (result == RESULT_WRITE_FAILED || result == RESULT_READ_FAILED) ? SerialLastError() : 0;
-    run.interrupts.SetPhase(InterruptPhase::Guarded);
-    const bool cancelled = run.interrupts.Cancelled();
-
-    run.extra.Add("speed", speed).Add("result", result).Add("seconds", seconds);
-    const UploadAccount& account = run.link.LastUpload();
-    run.extra.Add("blocks_taken", view.StepsTaken()).Add("blocks_total", run.image.BlockWrites());
-    run.extra.Add("unlisted_block_answers", account.unlistedAnswers).Add("stray_bytes", account.strayBytesDiscarded);
-    if (account.finalStatusRead) run.extra.Add("final_status", static_cast<uint32_t>(account.finalStatus));
-    else run.extra.AddRaw("final_status", "null");
-    if (result != RESULT_OK && cancelled) {
-        // Stopped between blocks: the unit waits for the next one and would take a speed
-        // change as image bytes, so nothing more is sent.
-        run.release.Abandon();
-        if (speed != BASE_SPEED_BPS) run.extra.Add("back_at_115200", false);
-        return {ExitCode::Interrupted, LookupResultMessage(result).text,
-                "Stopped after block " + std::to_string(view.StepsTaken()) + " of " +
-                    std::to_string(run.image.BlockWrites()) + " at " + std::to_string(speed) +
-                    " bit/s; the unit may hold its old firmware or none. Power-cycle it, then run drusel-update "
-                    "again."};
-    }
-
-    const SpeedReturn back = run.link.ReturnToBaseSpeed(result == RESULT_OK);
-    const std::string backText = SpeedReturnText(back);
-    if (back.WasFast()) run.extra.Add("back_at_115200", back.BackAtBase()).Add("speed_return", backText);
-
-    if (result != RESULT_OK) {
-        // The code's name for scripts and the log; the words for people.
-        run.extra.Add("result_name", ResultCodeName(result));
-        WriteLog(run.context.logSink, "drusel-update: upload ended with %s (%d).", ResultCodeName(result), result);
-        return {ExitCodeForResult(result), LookupResultMessage(result).text,
-                Join(FailureDetail(run.unit.ShownName(), account, osError), backText), true};
-    }
-
-    // Re-identify at 115200 for the new version, unless the user asked to stop.
-    VersionTriple version{};
-    DeviceKind kindAfter = 0;
-    if (!run.interrupts.StopRequested()) {
-        const std::string name = run.link.portName;
-        const char* names[] = {name.c_str()};
-        kindAfter = run.link.DiscoverDevice(nullptr, 0, &version, PortList{names, 1});
-    }
-    char message[MESSAGE_CAPACITY];
-    FormatSuccessMessage(kindAfter, version, message, sizeof message);
-    std::string headline = message;
-    if (kindAfter != 0) {
-        const std::string before = VersionText(run.unit.version);
-        const std::string after = VersionText(version);
-        run.extra.Add("new_version", after).Add("version_changed", after != before);
-        if (after == before) headline = VersionUnchangedText(after);
-    }
-    // What the unit said that its documented answers do not cover.
-    std::string said = UnlistedBlockAnswersText(account.unlistedAnswers, run.image.BlockWrites(),
-                                                account.firstUnlistedAnswer);
-    if (account.finalStatusRead && !account.finalStatusListed)
-        said = Join(said, UnlistedFinalStatusText(account.finalStatus));
-    const std::string timing = "Uploaded " + std::to_string(run.image.size) + " bytes in " + Seconds(seconds) + ".";
-    return {ExitCode::Success, headline, Join(Join(timing, said), backText), true};
-}
-
-// Finds the unit, then dry run or switch, upload and report.
-FlashEnd RunOnUnit(const RunContext& context, UnitRelease& release, DeviceLink& link, InterruptControl& interrupts,
+// The found unit: dry run, or the one-unit sequence.
+FlashEnd RunOnUnit(const RunContext& context, DeviceLink& link, UnitRelease& release, const PortReport& unit,
                    const ImageSummary& image, JsonLine& extra) {
     const Output& out = context.out;
-    std::vector<PortReport> reports;
-    const int index = FindUnit(link, context.ports, &reports, SearchRuleFor(!context.options.ports.empty()));
-    if (index < 0) {
-        const ScanVerdict verdict = NothingAnswered(reports);
-        return {verdict.exit, verdict.headline, verdict.detail};
-    }
-    if (!reports[static_cast<size_t>(index)].Flashable() || (link.protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) == 0) {
-        const ScanVerdict verdict = CannotTakeFirmware(reports[static_cast<size_t>(index)]);
-        return {verdict.exit, verdict.headline, verdict.detail};
-    }
-    const PortReport unit = reports[static_cast<size_t>(index)];
-    extra.Add("port", unit.port.name).Add("link_name", unit.linkName).Add("old_version", VersionText(unit.version)).Add("description", unit.description);
+    InterruptControl& interrupts = InterruptControl::Instance();
+    extra.Add("port", unit.port.name).Add("link_name", unit.linkName).Add("old_version", VersionText(unit.version));
+    extra.Add("description", unit.description);
     const std::string recovered = SpeedSearchAccount(unit);
     out.Say("Found " + unit.description + " on " + unit.ShownName() + (recovered.empty() ? "" : " (" + recovered + ")") +
             ".");
@@ -246,13 +66,9 @@ FlashEnd RunOnUnit(const RunContext& context, UnitRelease& release, DeviceLink& 
         return {ExitCode::Success, "Dry run: the image is good and the unit can take it; nothing was sent.",
                 "The upload would go at " + std::to_string(speed) + " bit/s."};
     }
-
-    // From here on the unit may talk at a fast speed: a stop waits for the current step.
-    interrupts.SetPhase(InterruptPhase::Guarded);
-    const FlashRun run{context, release, link, interrupts, image, unit, extra};
-    FlashEnd end{};
-    if (!SwitchToAskedSpeed(run, &end)) return end;
-    return Upload(run);
+    link.cancelRequested = interrupts.CancelFlag();
+    SingleUnitVoice voice(out, interrupts);
+    return FlashOneUnit({link, release, interrupts, voice, image, unit, speed, extra});
 }
 
 }  // namespace
@@ -262,20 +78,35 @@ int RunFlash(const RunContext& context) {
     const std::string& path = context.options.imagePath;
     InterruptControl& interrupts = InterruptControl::Instance();
 
-    // The image first: a bad file never costs a port.
+    // The image first, read and checked once: a bad file never costs a port.
     const ImageSummary image = ReadImageSummary(path.c_str());
     JsonLine extra;
     extra.Add("image", path);
     AddImageFields(extra, image);
     if (image.verdict != ImageVerdict::Good)
         return out.Finish("flash", ExitCode::BadImage, ImageHeadline(image), ImageProblem(image, path), extra);
+    if (context.options.all) return RunFlashAll(context, image);
 
-    DeviceLink link;
-    link.logSink = context.logSink;
-    link.cancelRequested = interrupts.CancelFlag();
-    UnitRelease release(link, interrupts);
-    const FlashEnd end = RunOnUnit(context, release, link, interrupts, image, extra);
-    release.Now();
+    PortScan scan(context.ports, SearchRuleFor(!context.options.ports.empty()), context.logSink);
+    const int index = scan.FirstAnswered();
+    scan.ReleaseAllBut(index);
+    if (index < 0) {
+        const ScanVerdict verdict = NothingAnswered(scan.Reports());
+        return out.Finish("flash", verdict.exit, verdict.headline, verdict.detail, extra);
+    }
+    ScannedPort& found = scan.Ports()[static_cast<size_t>(index)];
+    FlashEnd end{};
+    {
+        UnitRelease release(*found.link);
+        if (!CanTakeFirmware(found)) {
+            const ScanVerdict verdict = CannotTakeFirmware(found.report);
+            end = {verdict.exit, verdict.headline, verdict.detail};
+        } else {
+            end = RunOnUnit(context, *found.link, release, found.report, image, extra);
+        }
+    }
+    interrupts.SetPhase(InterruptPhase::Free);
+    interrupts.MarkPortReleased();
     const ExitCode exit = end.yieldsToStop && interrupts.StopRequested() ? ExitCode::Interrupted : end.exit;
     return out.Finish("flash", exit, end.headline, end.detail, extra);
 }

@@ -3,7 +3,7 @@
 
 #include "commands.h"
 #include "image_summary.h"
-#include "port_probe.h"
+#include "parallel_scan.h"
 #include "scan_verdict.h"
 
 namespace {
@@ -47,16 +47,15 @@ std::string UnreadBytesText(const HardwareReading& reading) {
 
 int RunInfo(const RunContext& context) {
     const Output& out = context.out;
-    DeviceLink link;
-    link.logSink = context.logSink;
-    std::vector<PortReport> reports;
-    const int index = FindUnit(link, context.ports, &reports, SearchRuleFor(!context.options.ports.empty()));
+    PortScan scan(context.ports, SearchRuleFor(!context.options.ports.empty()), context.logSink);
+    const int index = scan.FirstAnswered();
+    scan.ReleaseAllBut(index);
     if (index < 0) {
-        if (link.HoldsPort()) link.ClosePort();
-        const ScanVerdict verdict = NothingAnswered(reports);
+        const ScanVerdict verdict = NothingAnswered(scan.Reports());
         return out.Finish("info", verdict.exit, verdict.headline, verdict.detail);
     }
-    const PortReport& unit = reports[static_cast<size_t>(index)];
+    DeviceLink& link = *scan.Ports()[static_cast<size_t>(index)].link;
+    const PortReport unit = scan.Ports()[static_cast<size_t>(index)].report;
     // Identification of an 'A' or 'F' unit has read the memory already: shown as read then.
     HardwareReading hardware;
     if (const HardwareReading* kept = link.IdentificationReading()) hardware = *kept;

@@ -1,6 +1,6 @@
 // list: every port, and what is on it.
 #include "commands.h"
-#include "port_probe.h"
+#include "parallel_scan.h"
 #include "scan_verdict.h"
 
 std::string ScanAccount(const std::vector<PortReport>& reports) {
@@ -15,14 +15,12 @@ std::string ScanAccount(const std::vector<PortReport>& reports) {
 int RunList(const RunContext& context) {
     const Output& out = context.out;
     int found = 0;
-    std::vector<PortReport> reports;
-    for (const PortCandidate& port : context.ports) {
-        DeviceLink link;  // a fresh link per port: no flags carried over from another unit
-        link.logSink = context.logSink;
-        const PortReport report = ProbePort(link, port);
+    PortScan scan(context.ports, SpeedSearchRule::BaseSpeedOnly, context.logSink);
+    scan.ReleaseAll();
+    const std::vector<PortReport> reports = scan.Reports();
+    for (const PortReport& report : reports) {
+        const PortCandidate& port = report.port;
         if (report.Answered()) ++found;
-        reports.push_back(report);
-        if (link.HoldsPort()) link.ClosePort();
         out.Say(report.ShownName() + (port.label.empty() ? "" : " [" + port.label + "]") + ": " + DescribeOutcome(report));
         JsonLine line = PortReportJson(report);
         out.Emit(JsonLine().Add("event", "port").AddRaw("report", line.Text()));

@@ -18,6 +18,8 @@ int RunList(const RunContext& context);
 int RunInfo(const RunContext& context);
 int RunCheck(const RunContext& context);
 int RunFlash(const RunContext& context);
+// flash --all: every unit found that can take firmware, at once; the image checked already.
+int RunFlashAll(const RunContext& context, const struct ImageSummary& image);
 
 // The scan list in one line, for "nothing found" details: "/dev/ttyUSB0: no answer; ...".
 std::string ScanAccount(const std::vector<struct PortReport>& reports);

@@ -20,6 +20,7 @@ ImageSummary Unreadable(const char* problem) {
 ImageSummary SummarizeImage(const std::vector<uint8_t>& bytes) {
     ImageSummary summary;
     static_cast<ImageCheck&>(summary) = CheckImage(bytes.data(), bytes.size());
+    summary.bytes = bytes;
     return summary;
 }
 

@@ -14,9 +14,10 @@
 struct ImageSummary : ImageCheck {
     uint32_t osError = 0;       // for Unreadable: the system's error, 0 when unknown
     std::string problem;        // for Unreadable: what failed ("cannot open", ...)
+    std::vector<uint8_t> bytes; // the image as read and checked (empty when it was not read)
 };
 
-// The summary of an image held in memory (never Unreadable).
+// The summary of an image held in memory (never Unreadable); it keeps the bytes.
 ImageSummary SummarizeImage(const std::vector<uint8_t>& bytes);
 // Opens, sizes and reads the file through the platform's image-file layer; a file larger
 // than 65,536 bytes is judged by its size and not read.

@@ -4,9 +4,10 @@
 
 namespace {
 
+// One call per line: lines written by several units' threads at once stay whole.
 void WriteLine(FILE* stream, const std::string& text) {
-    std::fputs(text.c_str(), stream);
-    std::fputc('\n', stream);
+    const std::string line = text + "\n";
+    std::fputs(line.c_str(), stream);
     std::fflush(stream);
 }
 

@@ -91,15 +91,6 @@ std::string SpeedSearchAccount(const PortReport& report) {
     return where + ", but it did not take the switch back to 115200; power-cycle it";
 }
 
-int FindUnit(DeviceLink& link, const std::vector<PortCandidate>& ports, std::vector<PortReport>* reports,
-             SpeedSearchRule rule) {
-    for (const PortCandidate& port : ports) {
-        reports->push_back(ProbePort(link, port, rule));
-        if (reports->back().Answered()) return static_cast<int>(reports->size()) - 1;
-    }
-    return -1;
-}
-
 std::string DescribeOutcome(const PortReport& report) {
     switch (report.outcome) {
     case PortOutcome::BadName: return "cannot be used: " + report.problem;

@@ -52,10 +52,6 @@ enum class SpeedSearchRule { BaseSpeedOnly, AlsoFastSpeeds };
 PortReport ProbePort(DeviceLink& link, const PortCandidate& port,
                      SpeedSearchRule rule = SpeedSearchRule::BaseSpeedOnly);
 
-// Tries the ports in order and stops at the first that answers, as discovery does; the
-// link keeps that port open. Returns its index in reports, or -1 when none answered.
-int FindUnit(DeviceLink& link, const std::vector<PortCandidate>& ports, std::vector<PortReport>* reports,
-             SpeedSearchRule rule = SpeedSearchRule::BaseSpeedOnly);
 // The rule for a command: fast speeds only when the user named the ports with --port.
 SpeedSearchRule SearchRuleFor(bool portsNamed);
 // "found at 921600 bit/s, where an earlier run left it; back at 115200"; empty when the

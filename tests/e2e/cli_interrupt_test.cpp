@@ -162,16 +162,17 @@ TEST_F(CliE2ETest, CtrlCDuringTheScanStopsAtOnce) {
     bench.Configure(5, Unit("kestrale:U"));
     bool pressed = false;
     const CliRun run = RunCli(Args(Ports(1, 5), {"--log", "info"}), {}, 120, [&](const std::string& line, pid_t child) {
-        if (!pressed && line == "Quorvantis: Port opened and initialized successfully.") {
+        // The scan probes every port at once; each log line names its port.
+        if (!pressed && line.find(": Quorvantis: Port opened and initialized successfully.") != std::string::npos) {
             kill(child, SIGINT);
             pressed = true;
         }
     });
     ASSERT_TRUE(pressed);
     EXPECT_EQ(run.exitCode, 7) << run.out << run.err;
-    EXPECT_EQ(run.out.find("Unit:"), std::string::npos) << "the scan must not reach the unit on port 5";
-    EXPECT_TRUE(bench.HostBytes(5).empty());
+    EXPECT_EQ(run.out.find("Unit:"), std::string::npos) << "a stop during the scan shows no unit";
     EXPECT_FALSE(bench.PortInUse(1));
+    EXPECT_FALSE(bench.PortInUse(5));
 }
 
 TEST_F(CliE2ETest, LogPutsTheLinkDiagnosticLinesOnStderr) {
