@@ -45,8 +45,12 @@ std::string SummaryTable(const std::vector<UnitResult>& results) {
         for (size_t c = 0; c < row.size(); ++c) line += (c == 0 ? "" : "  ") + Padded(row[c], c + 1 < row.size() ? widths[c] : 0);
         text += line + "\n";
     }
-    for (const UnitResult& result : results)
-        if (!Succeeded(result) && !result.end.detail.empty()) text += result.report.ShownName() + ": " + result.end.detail + "\n";
+    for (const UnitResult& result : results) {
+        if (Succeeded(result) || result.end.detail.empty()) continue;
+        // Most failure details name their port already.
+        const std::string port = result.report.ShownName() + ": ";
+        text += (result.end.detail.rfind(port, 0) == 0 ? "" : port) + result.end.detail + "\n";
+    }
     return text;
 }
 
