@@ -1,0 +1,14 @@
+# Writes drusel_version.h from the project version, for the resource scripts.
+# DRUSEL_VERSION_HEADER names the file, DRUSEL_GENERATED_DIR its folder.
+set(_numbers)
+foreach(part MAJOR MINOR PATCH TWEAK)
+  if("${PROJECT_VERSION_${part}}" STREQUAL "")
+    list(APPEND _numbers 0)
+  else()
+    list(APPEND _numbers ${PROJECT_VERSION_${part}})
+  endif()
+endforeach()
+list(JOIN _numbers ", " DRUSEL_VERSION_NUMBERS)
+set(DRUSEL_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
+set(DRUSEL_VERSION_HEADER ${DRUSEL_GENERATED_DIR}/drusel_version.h)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/drusel_version.h.in ${DRUSEL_VERSION_HEADER} @ONLY)
