@@ -1,12 +1,14 @@
 # Writes drusel_version.h from the project version, for the resource scripts.
-# DRUSEL_VERSION_HEADER names the file, DRUSEL_GENERATED_DIR its folder.
+# DRUSEL_VERSION_HEADER names the file, DRUSEL_GENERATED_DIR its folder;
+# DRUSEL_VERSION_MAJOR, _MINOR, _PATCH and _TWEAK are the four numbers (0 where absent).
 set(_numbers)
 foreach(part MAJOR MINOR PATCH TWEAK)
   if("${PROJECT_VERSION_${part}}" STREQUAL "")
-    list(APPEND _numbers 0)
+    set(DRUSEL_VERSION_${part} 0)
   else()
-    list(APPEND _numbers ${PROJECT_VERSION_${part}})
+    set(DRUSEL_VERSION_${part} ${PROJECT_VERSION_${part}})
   endif()
+  list(APPEND _numbers ${DRUSEL_VERSION_${part}})
 endforeach()
 list(JOIN _numbers ", " DRUSEL_VERSION_NUMBERS)
 set(DRUSEL_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
