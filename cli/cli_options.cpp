@@ -138,6 +138,9 @@ int ParseCommandLine(int argc, char** argv, CliOptions* options) {
     // A word that is no command lands here, so it can be named.
     std::string unknownCommand;
     app.add_option("COMMAND", unknownCommand)->group("");
+    // For the shell's completion, so that Tab offers ports without opening any; kept out
+    // of --help.
+    app.add_flag("--port-names", options->portNames, "Print the names of the ports a scan would try")->group("");
 
     CommonOptions list, info, check, flash;
     auto* listCommand = app.add_subcommand("list", "Scan the ports and say what is on each");
@@ -173,6 +176,7 @@ int ParseCommandLine(int argc, char** argv, CliOptions* options) {
         const int code = app.exit(error);
         return code == 0 ? ToInt(ExitCode::Success) : ToInt(ExitCode::Usage);
     }
+    if (options->portNames) return -1;
     if (!unknownCommand.empty())
         return UsageError("\"" + unknownCommand + "\" is not a command. The commands are: " + COMMAND_LIST + ".");
 

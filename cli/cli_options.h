@@ -17,11 +17,12 @@ struct CliOptions {
     bool log = false;
     bool json = false;
     bool quiet = false;
+    bool portNames = false;  // --port-names: print the scan's port names and stop
 };
 
-// Parses argv. Returns -1 when the command should run, otherwise the exit code to end
-// with at once (0 after --help or --version, 2 for a usage error), having printed what
-// the user needs.
+// Parses argv. Returns -1 when the command (or --port-names) should run, otherwise the
+// exit code to end with at once (0 after --help or --version, 2 for a usage error),
+// having printed what the user needs.
 int ParseCommandLine(int argc, char** argv, CliOptions* options);
 
 const char* CommandName(CliCommand command);

@@ -21,6 +21,10 @@ int main(int argc, char** argv) {
     CliOptions options;
     const int early = ParseCommandLine(argc, argv, &options);
     if (early >= 0) return early;
+    if (options.portNames) {
+        std::fputs(PortNamesListing(DefaultPorts()).c_str(), stdout);
+        return ToInt(ExitCode::Success);
+    }
 
     const Output out(options.json, options.quiet);
     LogSink sink;

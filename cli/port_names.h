@@ -15,6 +15,9 @@ struct PortCandidate {
 // The ports to try when --port is not given, in order.
 std::vector<PortCandidate> DefaultPorts();
 
+// The names of ports, one a line, as --port-names prints them for the shell's completion.
+std::string PortNamesListing(const std::vector<PortCandidate>& ports);
+
 // The name to hand to OpenPort for a port the user named: symbolic links resolved on
 // Linux (the link takes at most 24 characters), \\.\COM10 and above on Windows. Returns
 // an empty string and says why in *problem when the name cannot be used.

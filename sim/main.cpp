@@ -177,8 +177,9 @@ int RunPorts(const Settings& s, TraceFile& trace, int signals) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"drusel-sim: emulated Kestrale, Grist & Pell and Tamberlin units on pseudo-terminals"};
+    CLI::App app{"drusel-sim: emulated Kestrale, Grist & Pell and Tamberlin units on pseudo-terminals", "drusel-sim"};
     app.footer(std::string(kUnitHelp) + "\n" + kFooter);
+    app.set_version_flag("--version", std::string("drusel-sim ") + DRUSEL_VERSION_TEXT);
     Settings s;
     auto* link = app.add_option("--link", s.link, "Play one unit on a pty linked at PATH");
     auto* ports = app.add_option("--ports", s.ports, "Play N ports DIR/p1..DIR/pN")->check(CLI::Range(1, 64));

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "cli_e2e_support.h"
 
@@ -88,7 +89,20 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{"flash_help_lists_its_options", {"flash", "--help"}, nullptr, 0, "-s,--speed"},
         ArgumentCase{"info_help_lists_the_port", {"info", "--help"}, nullptr, 0, "-p,--port PORT"},
         ArgumentCase{"help_gives_the_usage", {"--help"}, nullptr, 0,
-                     "Usage: drusel-update [OPTIONS] COMMAND [OPTIONS] [--] [IMAGE]"}),
+                     "Usage: drusel-update [OPTIONS] COMMAND [OPTIONS] [--] [IMAGE]"},
+        ArgumentCase{"version_is_the_projects", {"--version"}, nullptr, 0, "drusel-update " DRUSEL_VERSION_TEXT "\n"}),
     [](const ::testing::TestParamInfo<ArgumentCase>& param) { return std::string(param.param.name); });
+
+// The shell's completion asks for the scan's port names: device names only, and the
+// command is not run: nothing goes to a port, not even one named with --port.
+TEST_F(CliE2ETest, PortNamesAreListedWithoutOpeningAPort) {
+    bench.Configure(1, Unit("kestrale:U"));
+    const CliRun run = RunCli({"--port-names", "-p", bench.PortName(1), "info"}, {}, 30);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) EXPECT_EQ(line.rfind("/dev/", 0), 0u) << line;
+    EXPECT_TRUE(bench.HostBytes(1).empty()) << "nothing was sent to the named port";
+}
 
 }  // namespace

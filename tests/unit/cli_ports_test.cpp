@@ -37,6 +37,25 @@ TEST(CliComPorts, TheDialogsFiveFirstThenFurtherRegisteredPortsByNumber) {
     EXPECT_EQ(MergePortLists({}).size(), 5u);
 }
 
+// What --port-names prints for the shell's completion: names only, one a line; a name
+// the shell could not take as one word is left out.
+TEST(CliComPorts, PortNamesAreListedOneALine) {
+    struct Case {
+        std::vector<PortCandidate> ports;
+        const char* listing;
+    };
+    const Case cases[] = {
+        {{}, ""},
+        {MergePortLists({{"COM12", "\\Device\\VCP0"}}), "COM1\nCOM2\nCOM3\nCOM4\nCOM5\nCOM12\n"},
+        {{{"/dev/ttyUSB0", "FT232R USB UART, /dev/serial/by-id/usb-FTDI-if00"}, {"/dev/ttyS0", ""}},
+         "/dev/ttyUSB0\n/dev/ttyS0\n"},
+        {{{"", "no name"}, {"/dev/tty\nS1", "a line break"}, {"/dev/ttyACM0\r", "a carriage return"},
+          {"/dev/ttyACM1", "Pico"}},
+         "/dev/ttyACM1\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(PortNamesListing(c.ports), c.listing);
+}
+
 #ifdef _WIN32
 
 #include <windows.h>
@@ -77,6 +96,8 @@ TEST(CliPorts, APortTheRegistryListsIsScannedAfterTheDialogsFive) {
     EXPECT_EQ(found->label, valueName);
     std::string problem;
     EXPECT_EQ(PortNameForLink(found->name, &problem), "\\\\.\\COM23");
+    EXPECT_NE(PortNamesListing(ports).find("COM1\nCOM2\nCOM3\nCOM4\nCOM5\n"), std::string::npos);
+    EXPECT_NE(PortNamesListing(ports).find("\nCOM23\n"), std::string::npos);
 }
 
 #else

@@ -1,10 +1,12 @@
 // Reads the built DruselUpdater.exe files (32-bit product and 64-bit test build) back
 // and checks what cannot be run here: the machine, that no MinGW runtime DLL is
 // needed, and every resource: the dialog template and its 13 controls, the eight icon
-// images, the manifest and the version resource, all in language 1033.
+// images, the manifest and the version resource, all in language 1033; and the version
+// resource of drusel-update.exe of both builds.
 //
-// The executables' paths come from the build (DRUSEL_WIN32_UPDATER, DRUSEL_WIN64_UPDATER)
-// or the environment variables of the same names. A missing executable skips its tests.
+// The executables' paths come from the build (DRUSEL_WIN32_UPDATER, DRUSEL_WIN64_UPDATER,
+// DRUSEL_WIN32_CLI, DRUSEL_WIN64_CLI) or the environment variables of the same names. A
+// missing executable skips its tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -247,25 +249,77 @@ TEST_P(UpdaterExecutable, ManifestAsksForCommonControls6AsInvokerAndDpiAwareness
     EXPECT_TRUE(Contains(manifest, "35138b9a-5d96-4fbd-8e2d-a2440225f93a")) << "Windows 7";
 }
 
-TEST_P(UpdaterExecutable, VersionResourceNamesTheProductAndVersion1_0) {
-    const std::vector<uint8_t>& version = Resource(RT_VERSION, "#1").data;
-    EXPECT_TRUE(Contains(version, Utf16("ProductName") + std::string(2, '\0') + Utf16("Drusel Firmware Update Utility")) ||
-                Contains(version, Utf16("Drusel Firmware Update Utility")));
-    EXPECT_TRUE(Contains(version, Utf16("ProductVersion")));
+std::string BuildName(const testing::TestParamInfo<Build>& build) { return build.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Builds, UpdaterExecutable, testing::ValuesIn(BUILDS), BuildName);
+
+// Every program users get carries the project's version in its version resource, the
+// same one --version and the package names show.
+struct Program {
+    const char* name;
+    const char* variable;
+    const char* configuredPath;
+};
+
+const Program PROGRAMS[] = {
+    {"DruselUpdater_win32", "DRUSEL_WIN32_UPDATER", DRUSEL_WIN32_UPDATER},
+    {"DruselUpdater_win64", "DRUSEL_WIN64_UPDATER", DRUSEL_WIN64_UPDATER},
+    {"drusel_update_win32", "DRUSEL_WIN32_CLI", DRUSEL_WIN32_CLI},
+    {"drusel_update_win64", "DRUSEL_WIN64_CLI", DRUSEL_WIN64_CLI},
+};
+
+void PrintTo(const Program& program, std::ostream* out) { *out << program.name; }
+
+class ProgramVersion : public testing::TestWithParam<Program> {
+protected:
+    void SetUp() override {
+        const char* fromEnvironment = std::getenv(GetParam().variable);
+        const std::string path = fromEnvironment != nullptr ? fromEnvironment : GetParam().configuredPath;
+        std::string error;
+        if (!ReadPeImage(path, image, error))
+            GTEST_SKIP() << GetParam().name << " not built (" << error << "); build its preset first.";
+    }
+    PeImage image;
+};
+
+// The value of a string in a version resource: the UTF-16 key and its terminator, zero
+// padding to 32 bits, then the value up to its terminator. Empty when the key is absent.
+std::string VersionString(const std::vector<uint8_t>& data, const std::string& key) {
+    const std::string needle = Utf16(key) + std::string(2, '\0');
+    const auto found = std::search(data.begin(), data.end(), needle.begin(), needle.end());
+    if (found == data.end()) return "";
+    size_t at = static_cast<size_t>(found - data.begin()) + needle.size();
+    while (at + 1 < data.size() && data[at] == 0 && data[at + 1] == 0) at += 2;
+    std::string value;
+    for (; at + 1 < data.size() && (data[at] != 0 || data[at + 1] != 0); at += 2) value.push_back(static_cast<char>(data[at]));
+    return value;
+}
+
+TEST_P(ProgramVersion, VersionResourceNamesTheProductAndTheProjectVersion) {
+    const PeResource* resource = FindResource(image, RT_VERSION, "#1");
+    ASSERT_NE(resource, nullptr);
+    EXPECT_EQ(resource->language, ENGLISH_US);
+    const std::vector<uint8_t>& version = resource->data;
+    EXPECT_EQ(VersionString(version, "ProductName"), "Drusel Firmware Update Utility");
+    EXPECT_EQ(VersionString(version, "ProductVersion"), DRUSEL_VERSION_TEXT);
+    EXPECT_EQ(VersionString(version, "FileVersion"), DRUSEL_VERSION_TEXT);
+    EXPECT_EQ(VersionString(version, "CompanyName"), "Drusel");
     EXPECT_TRUE(Contains(version, Utf16("040904B0")) || Contains(version, Utf16("040904b0")));
-    // VS_FIXEDFILEINFO: signature, then file and product versions 1.0.0.0.
+    // VS_FIXEDFILEINFO: signature, then file and product versions, major.minor and patch.tweak.
     const uint8_t fixedSignature[] = {0xBD, 0x04, 0xEF, 0xFE};  // 0xFEEF04BD
     const auto at = std::search(version.begin(), version.end(), std::begin(fixedSignature), std::end(fixedSignature));
     ASSERT_NE(at, version.end());
     const size_t offset = static_cast<size_t>(at - version.begin());
-    EXPECT_EQ(Le32(version, offset + 8), 0x00010000u) << "file version 1.0";
-    EXPECT_EQ(Le32(version, offset + 12), 0u);
-    EXPECT_EQ(Le32(version, offset + 16), 0x00010000u) << "product version 1.0";
-    EXPECT_EQ(Le32(version, offset + 20), 0u);
+    const uint32_t high = DRUSEL_VERSION_MAJOR << 16 | DRUSEL_VERSION_MINOR;
+    const uint32_t low = DRUSEL_VERSION_PATCH << 16 | DRUSEL_VERSION_TWEAK;
+    EXPECT_EQ(Le32(version, offset + 8), high) << "file version";
+    EXPECT_EQ(Le32(version, offset + 12), low);
+    EXPECT_EQ(Le32(version, offset + 16), high) << "product version";
+    EXPECT_EQ(Le32(version, offset + 20), low);
 }
 
-std::string BuildName(const testing::TestParamInfo<Build>& build) { return build.param.name; }
+std::string ProgramName(const testing::TestParamInfo<Program>& program) { return program.param.name; }
 
-INSTANTIATE_TEST_SUITE_P(Builds, UpdaterExecutable, testing::ValuesIn(BUILDS), BuildName);
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramVersion, testing::ValuesIn(PROGRAMS), ProgramName);
 
 }  // namespace
