@@ -149,7 +149,7 @@ int RunFlashAll(const RunContext& context, const ImageSummary& image) {
     std::vector<size_t> rows;
     for (size_t k = 0; k < targets.size(); ++k) {
         const PortReport& unit = scan.Ports()[targets[k]].report;
-        rows.push_back(table.AddRow(unit.ShownName(), UnitWords(unit)));
+        rows.push_back(table.AddRow(unit.ShownName(), UnitWords(unit), unit.port.name));
         results[k].report = unit;
     }
     const auto started = std::chrono::steady_clock::now();

@@ -18,11 +18,12 @@ std::string Padded(const std::string& text, size_t width) {
 
 UnitTable::UnitTable(TableStyle style, FILE* stream) : style_(style), stream_(stream) {}
 
-size_t UnitTable::AddRow(const std::string& port, const std::string& unit) {
+size_t UnitTable::AddRow(const std::string& port, const std::string& unit, const std::string& jsonPort) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto row = std::make_unique<Row>();
     row->port = port;
     row->unit = unit;
+    row->jsonPort = jsonPort;
     row->state = "waiting";
     row->table = this;
     row->index = rows_.size();
@@ -105,7 +106,7 @@ void UnitTable::OnEvent(Row& row, ProgressEvent event) {
         if (percent == row.lastPercentShown) return;
         row.lastPercentShown = percent;
         JsonLine line = ProgressJson(figures);
-        line.Add("port", row.port);
+        line.Add("port", row.jsonPort);
         std::fprintf(stream_, "%s\n", line.Text().c_str());
         std::fflush(stream_);
         return;

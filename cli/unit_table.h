@@ -20,8 +20,9 @@ class UnitTable {
 public:
     UnitTable(TableStyle style, FILE* stream = stdout);
 
-    // One row per unit, added before any unit starts. Returns its index.
-    size_t AddRow(const std::string& port, const std::string& unit);
+    // One row per unit, added before any unit starts: the port as shown, the unit, and the
+    // port as given for JSON. Returns its index.
+    size_t AddRow(const std::string& port, const std::string& unit, const std::string& jsonPort);
     // The row's state in words ("switching to 921600 bit/s", "done").
     void SetState(size_t row, const std::string& state);
     // The target for that row's upload of imageBytes; valid while the table lives.
@@ -38,6 +39,7 @@ private:
     struct Row {
         std::string port;
         std::string unit;
+        std::string jsonPort;
         std::string state;
         bool uploading = false;
         std::chrono::steady_clock::time_point ended{};  // when the transfer closed, for a rate that stays

@@ -1,4 +1,6 @@
 // flash IMAGE: uploads at every speed, the unit's failure answers, refusals, --json.
+#include <map>
+
 #include "cli_e2e_support.h"
 
 namespace {
@@ -237,6 +239,95 @@ TEST_F(CliE2ETest, FlashPrintsPlainProgressLinesIntoAPipe) {
     const CliRun quiet = RunCli(Args(Ports(1, 1), {"--quiet", "flash", WriteImage("fw2.enc", GoodImage(8192))}));
     EXPECT_EQ(quiet.exitCode, 0) << quiet.err;
     EXPECT_EQ(quiet.out, "");
+}
+
+}  // namespace
+
+// Several units at once (flash --all): each unit's outcome is its own, reported per port.
+namespace {
+
+TEST_F(CliE2ETest, FlashAllUpdatesEveryUnitAndReportsEachByPort) {
+    bench.Configure(1, Unit("kestrale:U paced"));
+    bench.Configure(2, Unit("kestrale:S paced fault=block:3:byte:?"));
+    bench.Configure(3, Unit("gristpell paced"));
+    bench.Configure(4, Unit("kestrale:U paced fault=block:5:silence"));
+    const std::vector<uint8_t> image = GoodImage(4000);
+    const CliRun run = RunCli(Args(Ports(1, 4), {"--json", "flash", "--all", "--yes", "-s", "460800",
+                                                  WriteImage("fw.enc", image)}),
+                              {}, 120);
+    EXPECT_EQ(run.exitCode, 6) << "the first failing unit in port order refused a block: " << run.out;
+    EXPECT_EQ(bench.ReceivedImage(1), image);
+    EXPECT_EQ(bench.ReceivedImage(3), image);
+    EXPECT_TRUE(bench.ReceivedImage(2).empty());
+    EXPECT_TRUE(bench.ReceivedImage(4).empty());
+
+    std::map<std::string, JsonValue> results;
+    std::map<std::string, int> progressLines;
+    for (const JsonValue& value : JsonLines(run)) {
+        const std::string event = value["event"].text;
+        if (event == "unit_result") results[value["port"].text] = value;
+        if (event == "progress") ++progressLines[value["port"].text];
+        if (event != "result") {
+            EXPECT_FALSE(value["port"].text.empty()) << "every line names its port";
+        }
+    }
+    ASSERT_EQ(results.size(), 4u) << run.out;
+    const int exits[] = {0, 6, 0, 6};  // a refused block, a block never answered
+    for (int i = 1; i <= 4; ++i) {
+        const JsonValue& result = results[bench.PortName(i)];
+        EXPECT_EQ(result["exit"].number, exits[i - 1]) << i << ": " << result["message"].text;
+        EXPECT_GT(progressLines[bench.PortName(i)], 0) << i;
+        EXPECT_FALSE(bench.PortInUse(i)) << i;
+    }
+    EXPECT_EQ(results[bench.PortName(3)]["flash"]["new_version"].text, "12.01.F");
+    const JsonValue last = JsonLines(run).back();
+    EXPECT_EQ(last["units"].number, 4);
+    EXPECT_EQ(last["units_updated"].number, 2);
+}
+
+TEST_F(CliE2ETest, FlashAllInWordsListsTheUnitsThenSumsUp) {
+    bench.Configure(2, Unit("kestrale:U"));
+    bench.Configure(3, Unit("tamberlin1"));
+    bench.Configure(4, Unit("gristpell"));
+    const CliRun run = RunCli(Args(Ports(1, 4), {"flash", "--all", "-y", WriteImage("fw.enc", GoodImage(900))}));
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Tamberlin I v2.3.1  02.03.1  (cannot take firmware; left alone)"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("01.05.A -> 01.06.A  updated"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("12.00.F -> 12.01.F  updated"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("All 2 units were updated."), std::string::npos) << run.out;
+}
+
+// Without a terminal to ask on, several units need --yes; one unit does not.
+TEST_F(CliE2ETest, FlashAllOfSeveralUnitsWithoutYesIsAUsageError) {
+    bench.Configure(2, Unit("kestrale:U"));
+    bench.Configure(4, Unit("gristpell"));
+    const std::string image = WriteImage("fw.enc", GoodImage(900));
+    const CliRun several = RunCli(Args(Ports(1, 4), {"flash", "--all", image}));
+    EXPECT_EQ(several.exitCode, 2) << several.out << several.err;
+    EXPECT_NE(several.err.find("Give --yes to flash them all without asking; nothing was sent."), std::string::npos)
+        << several.err;
+    EXPECT_TRUE(bench.ReceivedImage(2).empty());
+    EXPECT_FALSE(bench.PortInUse(2));
+
+    const CliRun one = RunCli(Args(Ports(3, 4), {"flash", "--all", image}));
+    EXPECT_EQ(one.exitCode, 0) << one.out << one.err;
+    EXPECT_FALSE(bench.ReceivedImage(4).empty());
+}
+
+// The scan asks every port at once, but "the" unit is still the first in port order.
+TEST_F(CliE2ETest, TheFirstUnitInPortOrderIsTheUnitOfASingleFlash) {
+    bench.Configure(1, UnitConfig::Silent());
+    bench.Configure(2, Unit("kestrale:S"));
+    bench.Configure(3, UnitConfig::Silent());
+    bench.Configure(4, Unit("gristpell"));
+    const std::vector<uint8_t> image = GoodImage(700);
+    const CliRun run = RunCli(Args(Ports(1, 4), {"flash", WriteImage("fw.enc", image)}));
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Found Kestrale Serial v1.5.A on " + ShownPort(2)), std::string::npos) << run.out;
+    EXPECT_EQ(bench.ReceivedImage(2), image);
+    EXPECT_TRUE(bench.ReceivedImage(4).empty());
+    EXPECT_FALSE(bench.PortInUse(4)) << "the other unit's port is let go";
 }
 
 }  // namespace

@@ -185,3 +185,39 @@ TEST_F(CliE2ETest, LogPutsTheLinkDiagnosticLinesOnStderr) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two Ctrl-C during a four-unit flash stop every unit between blocks, and each is found
+// at 115200 again once it gives up waiting for the rest of its image.
+TEST_F(CliE2ETest, TwoCtrlCDuringAFourUnitFlashLeaveEveryUnitFindable) {
+    for (int i = 1; i <= 4; ++i) bench.Configure(i, Unit("kestrale:U paced"));
+    int presses = 0;
+    const CliRun run = RunCli(
+        Args(Ports(1, 4), {"--json", "flash", "--all", "--yes", WriteImage("fw.enc", GoodImage(65536))}),
+        [&](const std::string& line, pid_t child) {
+            if (presses < 2 && line.find("\"event\":\"progress\"") != std::string::npos &&
+                line.find("\"percent\":5,") != std::string::npos)
+                kill(child, SIGINT), ++presses;
+        },
+        120);
+    EXPECT_EQ(presses, 2);
+    EXPECT_EQ(run.exitCode, 7) << run.out << run.err;
+    size_t stopped = 0;
+    for (const JsonValue& value : JsonLines(run))
+        if (value["event"].text == "unit_result" && value["detail"].text.find("Stopped after block ") == 0) ++stopped;
+    EXPECT_EQ(stopped, 4u) << run.out;
+    for (int i = 1; i <= 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(bench.ReceivedImage(i).empty());
+        EXPECT_FALSE(bench.PortInUse(i));
+        ASSERT_TRUE(UnitGivesUp(bench, i));
+        EXPECT_EQ(bench.UnitSpeed(i), 115200);
+    }
+    const CliRun list = RunCli(Args(Ports(1, 4), {"list"}));
+    EXPECT_EQ(list.exitCode, 0) << list.out << list.err;
+    EXPECT_EQ(list.OutLines().size(), 4u) << list.out;
+    EXPECT_EQ(list.out.find("no answer"), std::string::npos) << list.out;
+}
+
+}  // namespace
