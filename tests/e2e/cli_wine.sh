@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # drusel-update.exe (win64) under wine64 against the Linux emulator mapped as COM1..COM5:
-# info, and flash at two speeds with the image compared byte for byte.
+# info, flash at two speeds with the image compared byte for byte, and flash --all.
 #
 #   tests/e2e/cli_wine.sh PATH/TO/drusel-update.exe
 #
@@ -64,6 +64,21 @@ for speed in 115200 921600; do
     [[ "$(control in-use 2)" == 0 ]] || fail "flash at $speed: the port was not released"
     echo "flash at $speed bit/s under wine: ok"
 done
+
+# Three COM ports flashed at once; the one that fails does not disturb the others.
+control configure 2 kestrale:U >/dev/null
+control configure 3 "kestrale:S fault=block:2:byte:?" >/dev/null
+control configure 4 gristpell >/dev/null
+run 6 --port COM2 --port COM3 --port COM4 flash --all --yes --speed 460800 "$image"
+[[ "$(control image 2)" == "$expected_hex" && "$(control image 4)" == "$expected_hex" ]] ||
+    fail "flash --all: a unit received another image"
+[[ "$out" == *"12.00.F -> 12.01.F  updated"* ]] || fail "flash --all summary: $out"
+[[ "$err" == *"2 of 3 units were updated."* ]] || fail "flash --all verdict: $err"
+for i in 2 3 4; do
+    [[ "$(control unit-speed "$i")" == 115200 && "$(control in-use "$i")" == 0 ]] ||
+        fail "flash --all: COM$i not back at 115200 and released"
+done
+echo "flash --all over three COM ports under wine: ok"
 
 # A failure answer keeps its exit code and words on Windows too.
 control configure 2 "kestrale:U fault=final:byte:W" >/dev/null
