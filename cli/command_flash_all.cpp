@@ -51,7 +51,13 @@ private:
 class TableRowVoice : public FlashVoice {
 public:
     TableRowVoice(UnitTable& table, size_t row, SharedPhase& phase) : table_(table), row_(row), phase_(phase) {}
-    void Say(const std::string& text) override { table_.SetState(row_, text); }
+    // The row's state: "Uploading 20001 bytes at 921600 bit/s." becomes "at 921600 bit/s".
+    void Say(const std::string& text) override {
+        const size_t at = text.rfind(" at ");
+        table_.SetState(row_, text.rfind("Uploading ", 0) == 0 && at != std::string::npos
+                                  ? "uploading" + text.substr(at, text.size() - at - 1)
+                                  : text);
+    }
     ProgressTarget StartProgress(uint32_t imageBytes) override { return table_.StartProgress(row_, imageBytes); }
     uint32_t StepsTaken() const override { return table_.StepsTaken(row_); }
     void SetPhase(InterruptPhase phase) override {
@@ -143,7 +149,8 @@ int RunFlashAll(const RunContext& context, const ImageSummary& image) {
             return out.Finish("flash", ExitCode::Interrupted, "Not confirmed; nothing was sent.", "", extra);
     }
 
-    UnitTable table(TableStyleFor(out));
+    const TableStyle style = TableStyleFor(out);
+    UnitTable table(style, stdout, style == TableStyle::Live ? TerminalColumns() : 80);
     SharedPhase phase(interrupts);
     std::vector<UnitResult> results(targets.size());
     std::vector<size_t> rows;

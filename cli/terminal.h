@@ -7,3 +7,5 @@ bool StdinIsTerminal();
 // Makes the terminal take cursor movements (VT sequences); false when it cannot, and the
 // live table then falls back to plain lines.
 bool PrepareTerminalRedraw();
+// The terminal's width in characters; 80 when it cannot be told.
+int TerminalColumns();

@@ -1,13 +1,14 @@
 #include "unit_table.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "json_line.h"
 #include "protocol.h"
 
 namespace {
 
-constexpr int ROW_BAR_WIDTH = 20;
+constexpr int ROW_BAR_WIDTH = 10;
 constexpr auto REDRAW_INTERVAL = std::chrono::milliseconds(100);
 
 std::string Padded(const std::string& text, size_t width) {
@@ -16,7 +17,8 @@ std::string Padded(const std::string& text, size_t width) {
 
 }  // namespace
 
-UnitTable::UnitTable(TableStyle style, FILE* stream) : style_(style), stream_(stream) {}
+UnitTable::UnitTable(TableStyle style, FILE* stream, int columns)
+    : style_(style), stream_(stream), columns_(columns > 1 ? static_cast<size_t>(columns) : 80) {}
 
 size_t UnitTable::AddRow(const std::string& port, const std::string& unit, const std::string& jsonPort) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -123,7 +125,14 @@ void UnitTable::LineLocked(const Row& row, const std::string& text) {
 std::string UnitTable::RowText(const std::string& port, size_t portWidth, const std::string& unit, size_t unitWidth,
                                const ProgressFigures* figures, const std::string& state) {
     std::string text = Padded(port, portWidth) + "  " + Padded(unit, unitWidth) + "  ";
-    if (figures != nullptr) text += FormatProgressBar(*figures, ROW_BAR_WIDTH) + "  ";
+    if (figures != nullptr) {
+        char percent[8];
+        std::snprintf(percent, sizeof percent, "%3d%%", figures->Percent());
+        const int filled = figures->Percent() * ROW_BAR_WIDTH / 100;
+        text += "[" + std::string(static_cast<size_t>(filled), '#') +
+                std::string(static_cast<size_t>(ROW_BAR_WIDTH - filled), '.') + "] " + percent + "  " +
+                Padded(FormatRate(figures->BytesPerSecond()), 10) + "  ";
+    }
     return text + state;
 }
 
@@ -142,9 +151,10 @@ void UnitTable::DrawLocked(bool force) {
     for (const auto& row : rows_) {
         const ProgressFigures figures = Figures(*row);
         const bool started = row->imageBytes != 0;
-        text += "\r\x1b[2K" + RowText(row->port, portWidth, row->unit, unitWidth, started ? &figures : nullptr,
-                                      row->state) +
-                "\n";
+        std::string line = RowText(row->port, portWidth, row->unit, unitWidth, started ? &figures : nullptr, row->state);
+        // A row that wrapped would take two lines and throw the redraw off by one.
+        if (line.size() >= columns_) line.resize(columns_ - 1);
+        text += "\r\x1b[2K" + line + "\n";
     }
     drawn_ = true;
     std::fputs(text.c_str(), stream_);

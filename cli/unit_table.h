@@ -18,7 +18,7 @@ enum class TableStyle { Live, Lines, Json, None };
 
 class UnitTable {
 public:
-    UnitTable(TableStyle style, FILE* stream = stdout);
+    UnitTable(TableStyle style, FILE* stream = stdout, int columns = 80);
 
     // One row per unit, added before any unit starts: the port as shown, the unit, and the
     // port as given for JSON. Returns its index.
@@ -31,7 +31,7 @@ public:
     // The last drawing of a live table, with every row's final state.
     void Close();
 
-    // "[#####.....]  50%  11.2 KiB/s" for a row's figures (tested without a terminal).
+    // "p1  Kestrale USB v1.5.A  [#####.....]  50%  11.2 KiB/s  state" (tested without a terminal).
     static std::string RowText(const std::string& port, size_t portWidth, const std::string& unit, size_t unitWidth,
                                const ProgressFigures* figures, const std::string& state);
 
@@ -61,6 +61,7 @@ private:
     FILE* stream_;
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<Row>> rows_;
+    size_t columns_;  // rows are clipped to the terminal's width
     bool drawn_ = false;
     std::chrono::steady_clock::time_point lastDrawn_{};
 };

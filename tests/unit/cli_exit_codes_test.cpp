@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "exit_codes.h"
+#include "flash_summary.h"
 #include "scan_verdict.h"
 
 namespace {
@@ -84,6 +85,41 @@ TEST(CliExitCodes, AUnitThatCannotTakeFirmwareIsNamedWithItsPort) {
     const ScanVerdict verdict = CannotTakeFirmware(unit);
     EXPECT_EQ(ToInt(verdict.exit), 3);
     EXPECT_EQ(verdict.headline, "Tamberlin I v2.3.1 on COM3 cannot take firmware.");
+}
+
+// flash --all: exit 0 only when every unit succeeded, else the first failure in port order.
+TEST(CliExitCodes, SeveralUnitsEndWithTheFirstFailureInPortOrder) {
+    const auto unit = [](const char* port, ExitCode exit, const char* headline, const char* detail) {
+        UnitResult result;
+        result.report.port.name = port;
+        result.report.description = "Kestrale USB v1.5.A";
+        result.report.version = {1, 5, 'A'};
+        result.end = FlashEnd(exit, headline, detail, true, exit == ExitCode::Success ? "01.06.A" : "");
+        return result;
+    };
+    struct Case {
+        std::vector<UnitResult> results;
+        int exitCode;
+        const char* headline;
+    };
+    const Case cases[] = {
+        {{unit("p1", ExitCode::Success, "", ""), unit("p2", ExitCode::Success, "", "")}, 0,
+         "All 2 units were updated."},
+        {{unit("p1", ExitCode::Success, "", ""), unit("p2", ExitCode::PortFailure, "Comm Write Failed", "p2: gone"),
+          unit("p3", ExitCode::UnitFailure, "Update Failed!", "")},
+         5, "1 of 3 units were updated."},
+        {{unit("p1", ExitCode::Interrupted, "Interrupted", "Stopped after block 3 of 79")}, 7,
+         "0 of 1 units were updated."},
+    };
+    for (const Case& c : cases) {
+        const FlashVerdict verdict = VerdictOf(c.results);
+        EXPECT_EQ(ToInt(verdict.exit), c.exitCode) << c.headline;
+        EXPECT_EQ(verdict.headline, c.headline);
+    }
+    const std::string table = SummaryTable(cases[1].results);
+    EXPECT_NE(table.find("p1    Kestrale USB v1.5.A  01.05.A -> 01.06.A  updated"), std::string::npos) << table;
+    EXPECT_NE(table.find("\np2: gone\n"), std::string::npos) << "a detail naming its port is not prefixed again: " << table;
+    EXPECT_EQ(ResultWords(cases[1].results[2]), "Update Failed!");
 }
 
 }  // namespace
