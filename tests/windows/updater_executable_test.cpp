@@ -95,7 +95,7 @@ TEST_P(UpdaterExecutable, EveryResourceIsInEnglishUnitedStates) {
     EXPECT_NE(FindResource(image, RT_VERSION, "#1"), nullptr);
 }
 
-TEST_P(UpdaterExecutable, DialogTemplateIsTheSpecifiedOne) {
+TEST_P(UpdaterExecutable, DialogTemplateHasTheDesignedLayout) {
     DialogTemplate dialog{};
     std::string error;
     ASSERT_TRUE(ParseDialogTemplate(Resource(RT_DIALOG, "#129").data, dialog, error)) << error;
@@ -154,7 +154,7 @@ const ExpectedControl CONTROLS[] = {
     {1000, STATIC, "", "Not Found!", 0x50021201, 95, 7, 125, 10},
 };
 
-TEST_P(UpdaterExecutable, ControlsAreTheSpecifiedOnesInTemplateOrder) {
+TEST_P(UpdaterExecutable, ControlsAreTheDesignedOnesInTemplateOrder) {
     DialogTemplate dialog{};
     std::string error;
     ASSERT_TRUE(ParseDialogTemplate(Resource(RT_DIALOG, "#129").data, dialog, error)) << error;
