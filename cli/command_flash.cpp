@@ -51,13 +51,7 @@ FlashEnd RunOnUnit(const RunContext& context, DeviceLink& link, UnitRelease& rel
     out.Say("Found " + unit.description + " on " + unit.ShownName() + (recovered.empty() ? "" : " (" + recovered + ")") +
             ".");
     if (!recovered.empty()) extra.Add("found_at_speed", unit.foundAtSpeed);
-    out.Emit(JsonLine()
-                 .Add("event", "unit")
-                 .Add("port", unit.port.name)
-                 .Add("link_name", unit.linkName)
-                 .Add("kind", unit.kind)
-                 .Add("description", unit.description)
-                 .Add("version", VersionText(unit.version)));
+    out.Emit(UnitEventJson(unit));
 
     const int32_t speed = context.options.speed;
     if (context.options.dryRun) {

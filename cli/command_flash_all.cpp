@@ -122,14 +122,7 @@ int RunFlashAll(const RunContext& context, const ImageSummary& image) {
         const bool target = CanTakeFirmware(scanned);
         out.Say("  " + unit.ShownName() + "  " + UnitWords(unit) + "  " + VersionText(unit.version) +
                 (target ? "" : "  (cannot take firmware; left alone)"));
-        out.Emit(JsonLine()
-                     .Add("event", "unit")
-                     .Add("port", unit.port.name)
-                     .Add("link_name", unit.linkName)
-                     .Add("kind", unit.kind)
-                     .Add("description", unit.description)
-                     .Add("version", VersionText(unit.version))
-                     .Add("will_flash", target));
+        out.Emit(UnitEventJson(unit).Add("will_flash", target));
     }
     extra.Add("units", static_cast<int64_t>(targets.size()));
     if (context.options.dryRun) {

@@ -127,3 +127,10 @@ JsonLine PortReportJson(const PortReport& report) {
     }
     return line;
 }
+
+JsonLine UnitEventJson(const PortReport& unit) {
+    JsonLine line;
+    line.Add("event", "unit").Add("port", unit.port.name).Add("link_name", unit.linkName).Add("kind", unit.kind);
+    line.Add("description", unit.description).Add("version", VersionText(unit.version));
+    return line;
+}

@@ -64,3 +64,6 @@ std::string DescribeOutcome(const PortReport& report);
 std::string OsErrorText(uint32_t error);
 // {"port":...,"link_name":...,"label":...,"state":"found",...}
 JsonLine PortReportJson(const PortReport& report);
+// {"event":"unit","port":...,"link_name":...,"kind":...,"description":...,"version":...}:
+// the unit a flash found, before anything is sent.
+JsonLine UnitEventJson(const PortReport& unit);

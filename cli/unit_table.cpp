@@ -129,9 +129,15 @@ std::string UnitTable::RowText(const std::string& port, size_t portWidth, const 
         char percent[8];
         std::snprintf(percent, sizeof percent, "%3d%%", figures->Percent());
         const int filled = figures->Percent() * ROW_BAR_WIDTH / 100;
-        text += "[" + std::string(static_cast<size_t>(filled), '#') +
-                std::string(static_cast<size_t>(ROW_BAR_WIDTH - filled), '.') + "] " + percent + "  " +
-                Padded(FormatRate(figures->BytesPerSecond()), 10) + "  ";
+        // Appended piece by piece: GCC 12 misreads "literal" + std::string&& as overlapping.
+        text += '[';
+        text.append(static_cast<size_t>(filled), '#');
+        text.append(static_cast<size_t>(ROW_BAR_WIDTH - filled), '.');
+        text += "] ";
+        text += percent;
+        text += "  ";
+        text += Padded(FormatRate(figures->BytesPerSecond()), 10);
+        text += "  ";
     }
     return text + state;
 }
@@ -147,14 +153,20 @@ void UnitTable::DrawLocked(bool force) {
     }
     // Back to the first row, then each row cleared and written again: one write, no flicker.
     std::string text;
-    if (drawn_) text += "\x1b[" + std::to_string(rows_.size()) + "A";
+    if (drawn_) {
+        text += "\x1b[";
+        text += std::to_string(rows_.size());
+        text += 'A';
+    }
     for (const auto& row : rows_) {
         const ProgressFigures figures = Figures(*row);
         const bool started = row->imageBytes != 0;
         std::string line = RowText(row->port, portWidth, row->unit, unitWidth, started ? &figures : nullptr, row->state);
         // A row that wrapped would take two lines and throw the redraw off by one.
         if (line.size() >= columns_) line.resize(columns_ - 1);
-        text += "\r\x1b[2K" + line + "\n";
+        text += "\r\x1b[2K";
+        text += line;
+        text += '\n';
     }
     drawn_ = true;
     std::fputs(text.c_str(), stream_);
