@@ -11,8 +11,9 @@
 
 namespace {
 
-// The short look: covers a USB adapter's latency timer (16 ms) with room to spare.
-constexpr uint32_t FIRST_LOOK_READ_TIMEOUT_MS = 30;
+// The short look: above a USB adapter's latency timer (16 ms). A later answer is not lost
+// for good: the full look at that speed comes after 115200's.
+constexpr uint32_t FIRST_LOOK_READ_TIMEOUT_MS = 20;
 
 bool IsUnanswered(SpeedReturnWay way) { return way == SpeedReturnWay::NoAnswerAfterProgramming; }
 
