@@ -120,6 +120,12 @@ double Median(std::vector<double> values) {
 }
 
 #ifdef DRUSEL_UPDATE_PROGRAM
+// DRUSEL_UPDATE names another build of the program to compare with.
+std::string FlashProgram() {
+    const char* other = std::getenv("DRUSEL_UPDATE");
+    return other != nullptr && other[0] != '\0' ? other : DRUSEL_UPDATE_PROGRAM;
+}
+
 // The whole command against a fresh paced unit that either restarts at 115200 after
 // programming or goes on at the upload's speed.
 bool MeasureFlashCommand(const std::string& dir, const std::string& imagePath, int32_t speed, bool staysFast,
@@ -134,7 +140,7 @@ bool MeasureFlashCommand(const std::string& dir, const std::string& imagePath, i
         std::fprintf(stderr, "cannot start the emulated unit: %s\n", error.c_str());
         return false;
     }
-    const bool ran = TimeFlashCommand(DRUSEL_UPDATE_PROGRAM, port, speed, imagePath, timing);
+    const bool ran = TimeFlashCommand(FlashProgram(), port, speed, imagePath, timing);
     *unitSpeedAfter = host.UnitSpeed();
     return ran;
 }
@@ -142,12 +148,12 @@ bool MeasureFlashCommand(const std::string& dir, const std::string& imagePath, i
 // One row per speed and way: the medians of the rounds.
 int PrintFlashCommandTable(const std::string& dir, const std::string& imagePath, int rounds,
                            const std::map<int32_t, std::vector<double>>& uploadAlone) {
-    std::printf("\nThe whole flash command (drusel-update --json flash, from its start to its exit: identification, "
+    std::printf("\nThe whole flash command (%s --json flash, from its start to its exit: identification, "
                 "speed switch, upload, the way back and the final report), median of %d round(s)\n\n",
-                rounds);
+                FlashProgram().c_str(), rounds);
     std::vector<double> starts;
     for (int round = 0; round < rounds; ++round) {
-        const double start = TimeProgramStart(DRUSEL_UPDATE_PROGRAM, imagePath);
+        const double start = TimeProgramStart(FlashProgram(), imagePath);
         if (start >= 0) starts.push_back(start);
     }
     const double programStart = Median(starts);
