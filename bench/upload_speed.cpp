@@ -1,17 +1,22 @@
 // Upload speed: a 65,536-byte image through the real serial layer to the emulator with
 // line-rate pacing on, at each speed. Prints wall time, the uploading thread's CPU time
 // and the efficiency: the time the bytes need on the wire (10 bits a byte, both
-// directions) divided by the measured time. Figures only, no pass or fail.
+// directions) divided by the measured time. Then the whole drusel-update flash command at
+// each speed, for both ways a unit may take after programming, beside the upload alone.
+// Figures only, no pass or fail.
 #include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "device_link.h"
+#include "flash_command_timing.h"
 #include "pty_host.h"
 
 namespace {
@@ -107,6 +112,91 @@ bool MeasureDiscard(const std::string& dir, double* microseconds) {
     return true;
 }
 
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+#ifdef DRUSEL_UPDATE_PROGRAM
+// DRUSEL_UPDATE names another build of the program to compare with.
+std::string FlashProgram() {
+    const char* other = std::getenv("DRUSEL_UPDATE");
+    return other != nullptr && other[0] != '\0' ? other : DRUSEL_UPDATE_PROGRAM;
+}
+
+// The whole command against a fresh paced unit that either restarts at 115200 after
+// programming or goes on at the upload's speed.
+bool MeasureFlashCommand(const std::string& dir, const std::string& imagePath, int32_t speed, bool staysFast,
+                         FlashCommandTiming* timing, int32_t* unitSpeedAfter) {
+    UnitConfig config = UnitConfig::Kestrale('U');
+    config.paced = true;
+    config.staysAtFastSpeedAfterUpload = staysFast;
+    const std::string port = dir + "/u";
+    PtyHost host(config, port);
+    std::string error;
+    if (!host.Start(&error)) {
+        std::fprintf(stderr, "cannot start the emulated unit: %s\n", error.c_str());
+        return false;
+    }
+    const bool ran = TimeFlashCommand(FlashProgram(), port, speed, imagePath, timing);
+    *unitSpeedAfter = host.UnitSpeed();
+    return ran;
+}
+
+// One row per speed and way: the medians of the rounds.
+int PrintFlashCommandTable(const std::string& dir, const std::string& imagePath, int rounds,
+                           const std::map<int32_t, std::vector<double>>& uploadAlone) {
+    std::printf("\nThe whole flash command (%s --json flash, from its start to its exit: identification, "
+                "speed switch, upload, the way back and the final report), median of %d round(s)\n\n",
+                FlashProgram().c_str(), rounds);
+    std::vector<double> starts;
+    for (int round = 0; round < rounds; ++round) {
+        const double start = TimeProgramStart(FlashProgram(), imagePath);
+        if (start >= 0) starts.push_back(start);
+    }
+    const double programStart = Median(starts);
+    std::printf("| Speed (bit/s) | After programming | Upload alone (s) | Flash command (s) | Difference (s) | "
+                "Within upload + 0.15 s | Its own upload (s) | The rest (s) | The rest less the program's start (s) |\n");
+    std::printf("|---:|---|---:|---:|---:|---|---:|---:|---:|\n");
+    int failures = 0;
+    for (int32_t speed : {115200, 230400, 460800, 921600}) {
+        for (bool staysFast : {false, true}) {
+            std::vector<double> walls;
+            std::vector<double> uploads;
+            for (int round = 0; round < rounds; ++round) {
+                FlashCommandTiming timing;
+                int32_t unitSpeed = 0;
+                const bool ran = MeasureFlashCommand(dir, imagePath, speed, staysFast, &timing, &unitSpeed);
+                if (!ran || timing.exitCode != 0 || unitSpeed != 115200) {
+                    std::printf("| %d | %s | FAILED: exit %d, unit left at %d bit/s |\n", speed,
+                                staysFast ? "stays at the speed" : "restarts at 115200", timing.exitCode, unitSpeed);
+                    ++failures;
+                    continue;
+                }
+                walls.push_back(timing.wall);
+                uploads.push_back(timing.uploadSeconds);
+            }
+            if (walls.empty()) continue;
+            const auto alone = uploadAlone.find(speed);
+            const double upload = alone == uploadAlone.end() ? 0 : Median(alone->second);
+            const double wall = Median(walls);
+            const double own = Median(uploads);
+            std::printf("| %d | %s | %.3f | %.3f | %.3f | %s | %.3f | %.3f | %.3f |\n", speed,
+                        staysFast ? "stays at the speed" : "restarts at 115200", upload, wall, wall - upload,
+                        wall - upload <= 0.15 ? "yes" : "no", own, wall - own, wall - own - programStart);
+            std::fflush(stdout);
+        }
+    }
+    std::printf("\nUpload alone: the median of the table above. The rest: the command's time less its own upload, "
+                "as it reported it. The program's start: drusel-update check of the same image (start, reading the "
+                "image, the report, the exit), %.3f s.\n",
+                programStart);
+    return failures;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,6 +222,7 @@ int main(int argc, char** argv) {
     std::printf("| Speed (bit/s) | Wire time (s) | Wall time (s) | Host thread CPU (s) | Process CPU (s) | Efficiency | Result |\n");
     std::printf("|---:|---:|---:|---:|---:|---:|---|\n");
     int failures = 0;
+    std::map<int32_t, std::vector<double>> uploadAlone;
     for (int32_t speed : {115200, 230400, 460800, 921600}) {
         for (int round = 0; round < rounds; ++round) {
             Row row{};
@@ -142,6 +233,7 @@ int main(int argc, char** argv) {
             const double wire = WIRE_BYTES * 10 / speed;
             const bool ok = row.result == RESULT_OK && row.imageMatches;
             if (!ok) ++failures;
+            else uploadAlone[speed].push_back(row.wall);
             std::printf("| %d | %.3f | %.3f | %.3f | %.3f | %.3f | %s |\n", speed, wire, row.wall, row.threadCpu,
                         row.processCpu, wire / row.wall,
                         ok ? "ok, image matches" : ("FAILED " + std::to_string(row.result)).c_str());
@@ -149,6 +241,9 @@ int main(int argc, char** argv) {
         }
     }
     std::printf("\nProcess CPU includes the emulator's own thread, which runs in this process.\n");
+#ifdef DRUSEL_UPDATE_PROGRAM
+    failures += PrintFlashCommandTable(dir, imagePath, rounds, uploadAlone);
+#endif
     double discard = 0;
     if (MeasureDiscard(dir, &discard)) {
         // A block is 256 bytes (257 with T) at 10 bits a byte.

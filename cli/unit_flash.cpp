@@ -109,7 +109,14 @@ FlashEnd Upload(const UnitFlash& run) {
                     "again."};
     }
 
-    const SpeedReturn back = run.link.ReturnToBaseSpeed(result == RESULT_OK);
+    // After a success the unit is found where programming left it and re-identified there,
+    // once; a stop asked for meanwhile still brings it back, but skips the new version.
+    AfterUpload found;
+    if (result == RESULT_OK && !run.interrupts.StopRequested())
+        found = run.link.ReidentifyAfterUpload(run.unit.kind, run.unit.version);
+    else
+        found.back = run.link.ReturnToBaseSpeed(result == RESULT_OK);
+    const SpeedReturn& back = found.back;
     const std::string backText = SpeedReturnText(back);
     if (back.WasFast()) run.extra.Add("back_at_115200", back.BackAtBase()).Add("speed_return", backText);
 
@@ -121,14 +128,8 @@ FlashEnd Upload(const UnitFlash& run) {
                 Join(FailureDetail(run.unit.ShownName(), account, osError), backText), true};
     }
 
-    // Re-identify at 115200 for the new version, unless the user asked to stop.
-    VersionTriple version{};
-    DeviceKind kindAfter = 0;
-    if (!run.interrupts.StopRequested()) {
-        const std::string name = run.link.portName;
-        const char* names[] = {name.c_str()};
-        kindAfter = run.link.DiscoverDevice(nullptr, 0, &version, PortList{names, 1});
-    }
+    const VersionTriple& version = found.version;
+    const DeviceKind kindAfter = found.kind;
     char message[MESSAGE_CAPACITY];
     FormatSuccessMessage(kindAfter, version, message, sizeof message);
     std::string headline = message;

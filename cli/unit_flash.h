@@ -1,6 +1,6 @@
 // The flash of one unit that was found and can take firmware: switch to the asked speed,
-// upload with progress, come back to 115200 on every path, re-identify, and the words of
-// the end. A single flash and each unit of flash --all run this same sequence; they
+// upload with progress, come back to 115200 on every path (re-identifying the unit on the
+// way after a success), and the words of the end. A single flash and each unit of flash --all run this same sequence; they
 // differ only in where its words and progress go (FlashVoice).
 #pragma once
 #include <cstdint>

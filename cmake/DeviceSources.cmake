@@ -10,6 +10,7 @@ set(DRUSEL_DEVICE_CORE_SOURCES
   ${DRUSEL_ROOT}/device/log.cpp
   ${DRUSEL_ROOT}/device/device_link.cpp
   ${DRUSEL_ROOT}/device/speed_control.cpp
+  ${DRUSEL_ROOT}/device/after_upload.cpp
   ${DRUSEL_ROOT}/device/probe_port.cpp
   ${DRUSEL_ROOT}/device/commands.cpp
   ${DRUSEL_ROOT}/device/discovery.cpp

@@ -17,14 +17,16 @@ constexpr size_t kMaxRequestBytes = MAX_READ_COUNT + 5;
 
 }  // namespace
 
-ResultCode DeviceLink::QueryVersion(VersionTriple* out) {
+ResultCode DeviceLink::QueryVersion(VersionTriple* out) { return QueryVersionWithin(out, VERSION_READ_TIMEOUT_MS); }
+
+ResultCode DeviceLink::QueryVersionWithin(VersionTriple* out, uint32_t readTimeoutMs) {
     ResultCode result = RESULT_OK;
     if (portOpen == 0) {
         result = RESULT_NOT_OPEN;
     } else {
         WriteLog(logSink, "Quorvantis: Firmware Version string requested");
         idle = 0;
-        SetReadTimeout(VERSION_READ_TIMEOUT_MS);
+        SetReadTimeout(readTimeoutMs);
         SerialPurge(portHandle);
 
         uint32_t written = 0;

@@ -69,6 +69,12 @@ public:
     // or go on fast); after a failure the switch back is asked at once. Then, if needed,
     // the host side alone goes back to 115200 and asks once more. Reported, never assumed.
     SpeedReturn ReturnToBaseSpeed(bool uploadSucceeded);
+    // After a successful upload: find the unit where programming left it, bring it back to
+    // 115200 and take the version it answers as the re-identification (no reopen, no second
+    // discovery). With the revision letter it had before, the kind stays kindBefore: that
+    // comes from the unit's memory, which an upload does not write. A new letter is
+    // identified afresh.
+    AfterUpload ReidentifyAfterUpload(DeviceKind kindBefore, const VersionTriple& versionBefore);
     // Sets the speed on the open port, reads it back, and puts the old settings back: as
     // far as the driver tells, whether the port can run it. Sends nothing.
     bool HostPortCanRun(int32_t bitsPerSecond);
@@ -85,6 +91,8 @@ public:
 
     // Query commands.
     ResultCode QueryVersion(VersionTriple* out);
+    // The same with another wait for the reply than the unit's 110 ms.
+    ResultCode QueryVersionWithin(VersionTriple* out, uint32_t readTimeoutMs);
     ResultCode ReadEEPROM(uint8_t* buffer, uint32_t address, int32_t count);
     ResultCode ReadHardwareInfo(HardwareInfo* out);
     // The same seven reads, keeping each one's result beside its byte. Returns 0 like
@@ -128,6 +136,10 @@ private:
     ResultCode OpenPortWithoutSpeedRestore(const char* name, int32_t speed);
     void ReleaseHeldPort();
     SpeedSwitchOutcome RequestSpeed(SpeedCode code);
-    bool AnswersAtBaseSpeed();
+    bool AnswersAtBaseSpeed(VersionTriple* version);
     bool SetHostSpeed(int32_t bitsPerSecond);
+    bool AnswersAtHostSpeed(int32_t bitsPerSecond, uint32_t readTimeoutMs, VersionTriple* version);
+    SpeedReturnWay FindAfterProgramming(VersionTriple* version);
+    SpeedReturnWay SwitchBackAfterProgramming(SpeedCode fast, VersionTriple* version);
+    DeviceKind IdentifyAnswered(const VersionTriple& version);
 };

@@ -53,18 +53,23 @@ DeviceKind DeviceLink::DiscoverDevice(char* description, size_t descriptionCapac
         return 0;
     }
 
-    DeviceKind kind = 0;
-    switch (version->letter) {
+    const DeviceKind kind = IdentifyAnswered(*version);
+    DescribeDevice(kind, version, description, descriptionCapacity);
+    return kind;
+}
+
+// The kind of the unit whose version answered, and the framing and capability that go with
+// its revision letter.
+DeviceKind DeviceLink::IdentifyAnswered(const VersionTriple& version) {
+    switch (version.letter) {
     case REVISION_TAMBERLIN_I:
         modelCode = MODEL_CODE_TAMBERLIN_I;
         protocolFlags |= PROTOCOL_FLAGS_E_FRAMING;
-        kind = KIND_TAMBERLIN_I;
-        break;
+        return KIND_TAMBERLIN_I;
     case REVISION_TAMBERLIN_II:
         modelCode = MODEL_CODE_TAMBERLIN_II;
         protocolFlags |= PROTOCOL_FLAGS_E_FRAMING;
-        kind = KIND_TAMBERLIN_II;
-        break;
+        return KIND_TAMBERLIN_II;
     case REVISION_KESTRALE:
     case REVISION_GRIST_PELL: {
         // Set first, so that the memory reads below already use the HR framing (the same
@@ -79,15 +84,10 @@ DeviceKind DeviceLink::DiscoverDevice(char* description, size_t descriptionCapac
         identificationReadingKept_ = true;
         HardwareInfo info{};
         std::memcpy(info.bytes, reading.bytes, sizeof info.bytes);
-        kind = KindFromHardwareInfo(version->letter, infoRead, info);
-        break;
+        return KindFromHardwareInfo(version.letter, infoRead, info);
     }
     default:
         // An unknown unit answered: the search still ends here, with no kind.
-        kind = 0;
-        break;
+        return 0;
     }
-
-    DescribeDevice(kind, version, description, descriptionCapacity);
-    return kind;
 }

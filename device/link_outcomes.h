@@ -57,6 +57,7 @@ enum class SpeedReturnWay {
     AnswersAtBaseDespiteSwitch,    // the switch back failed, but it answers at 115200
     NoAnswerAfterSwitch,           // asked back, it answered at neither speed
     NoAnswerAfterProgramming,      // after programming it answered at neither speed
+    StaysAtFastSpeed,              // it answers at the fast speed only: the switch back did not take
 };
 
 struct SpeedReturn {
@@ -65,8 +66,17 @@ struct SpeedReturn {
 
     bool WasFast() const { return way != SpeedReturnWay::NotNeeded; }
     bool BackAtBase() const {
-        return way != SpeedReturnWay::NoAnswerAfterSwitch && way != SpeedReturnWay::NoAnswerAfterProgramming;
+        return way != SpeedReturnWay::NoAnswerAfterSwitch && way != SpeedReturnWay::NoAnswerAfterProgramming &&
+               way != SpeedReturnWay::StaysAtFastSpeed;
     }
+};
+
+// What a successful upload left: how the unit came back to 115200 bit/s, and what it
+// answered afterwards (kind 0 when it answered nowhere or with a letter not known).
+struct AfterUpload {
+    SpeedReturn back;
+    DeviceKind kind = 0;
+    VersionTriple version{};
 };
 
 // What a search of the fast speeds on a silent port found.

@@ -1,5 +1,6 @@
 // DeviceLink speed operations: move unit and port together to another speed, tell how the
-// unit took it, and bring both back to 115200 after work at a fast speed.
+// unit took it, and bring both back to 115200 after work at a fast speed (after a
+// successful upload: after_upload.cpp).
 //
 // Every speed decision is made here, so nothing outside the link writes speedCode.
 #include <cstring>
@@ -84,42 +85,30 @@ SpeedSwitchOutcome DeviceLink::SwitchSpeed(SpeedCode code) {
     return outcome;
 }
 
-// Host side back to 115200 without a speed command, then one version query there.
-bool DeviceLink::AnswersAtBaseSpeed() {
+// Host side back to 115200 without a speed command (a reopen), then one version query there.
+bool DeviceLink::AnswersAtBaseSpeed(VersionTriple* version) {
     char name[PORT_NAME_CAPACITY];
     std::memcpy(name, portName, sizeof name);
     speedCode = SPEED_115200;  // no 'S' at the old speed on reopening
     if (OpenPort(name, BASE_SPEED_BPS) != RESULT_OK) return false;
-    VersionTriple version{};
-    return QueryVersion(&version) == RESULT_OK;
+    return QueryVersion(version) == RESULT_OK;
 }
 
 SpeedReturn DeviceLink::ReturnToBaseSpeed(bool uploadSucceeded) {
     SpeedReturn outcome;
     if (speedCode == SPEED_115200) return outcome;
     outcome.fastSpeed = SpeedOfCode(speedCode);
-
-    bool switchAsked = false;
+    VersionTriple version{};
     if (uploadSucceeded) {
-        VersionTriple version{};
-        if (QueryVersion(&version) == RESULT_OK) {
-            switchAsked = true;
-            if (SwitchSpeed(SPEED_115200).Moved()) {
-                outcome.way = SpeedReturnWay::SwitchedBackAfterProgramming;
-                return outcome;
-            }
-        }
-    } else {
-        switchAsked = true;
-        if (SwitchSpeed(SPEED_115200).Moved()) {
-            outcome.way = SpeedReturnWay::AcceptedSwitchBack;
-            return outcome;
-        }
+        outcome.way = FindAfterProgramming(&version);
+        return outcome;
     }
-
-    const bool answers = AnswersAtBaseSpeed();
-    if (answers) outcome.way = switchAsked ? SpeedReturnWay::AnswersAtBaseDespiteSwitch : SpeedReturnWay::RestartedAtBase;
-    else outcome.way = switchAsked ? SpeedReturnWay::NoAnswerAfterSwitch : SpeedReturnWay::NoAnswerAfterProgramming;
+    if (SwitchSpeed(SPEED_115200).Moved()) {
+        outcome.way = SpeedReturnWay::AcceptedSwitchBack;
+        return outcome;
+    }
+    outcome.way = AnswersAtBaseSpeed(&version) ? SpeedReturnWay::AnswersAtBaseDespiteSwitch
+                                               : SpeedReturnWay::NoAnswerAfterSwitch;
     return outcome;
 }
 

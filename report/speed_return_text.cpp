@@ -14,6 +14,9 @@ std::string SpeedReturnText(const SpeedReturn& back) {
         return "The unit was asked back to 115200 bit/s but answered neither at " + fast + " nor at 115200 bit/s.";
     case SpeedReturnWay::NoAnswerAfterProgramming:
         return "The unit answered neither at " + fast + " nor at 115200 bit/s after programming.";
+    case SpeedReturnWay::StaysAtFastSpeed:
+        return "The unit answers at " + fast + " after programming but did not take the switch back to 115200 bit/s: "
+               "it stays at " + fast + " until it is power-cycled, and drusel-update --port finds it there.";
     }
     return "";
 }

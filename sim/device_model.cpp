@@ -155,7 +155,7 @@ void DeviceModel::AnswerMemoryRead(uint8_t lengthByte, uint16_t address, bool ch
 void DeviceModel::AnswerSpeed(uint8_t code, bool checksumOk, std::vector<ModelAction>* actions) {
     const int32_t newSpeed = checksumOk ? UnitSpeedOfCode(code) : 0;
     std::vector<uint8_t> reply{static_cast<uint8_t>(newSpeed != 0 ? 'O' : '?')};
-    const Fault* fault = FindFault(FaultStep::SpeedChange, -1);
+    const Fault* fault = FindFault(FaultStep::SpeedChange, stats_.speedCommands - 1);
     if (fault && fault->action == FaultAction::AnswerByte) reply[0] = fault->byte;
     const bool accepted = reply[0] == 'O' && newSpeed != 0;
     if (SendReply(std::move(reply), fault, actions) && accepted) SetSpeed(newSpeed, actions);
@@ -220,13 +220,15 @@ void DeviceModel::FinishUpload(std::vector<ModelAction>* actions) {
     if (!SendReply(std::move(reply), fault, actions) || !programmed) return;
     ++stats_.uploadsProgrammed;
     version_ = config_.versionAfterUpload;
+    if (config_.muteAfterUpload) config_.answers = false;
     if (!config_.staysAtFastSpeedAfterUpload && speed_ != kDefaultSpeed) SetSpeed(kDefaultSpeed, actions);
 }
 
 const Fault* DeviceModel::FindFault(FaultStep step, int index) const {
     for (const Fault& f : config_.faults) {
         if (f.step != step) continue;
-        const bool indexed = step == FaultStep::MemoryRead || step == FaultStep::UploadBlock;
+        const bool indexed =
+            step == FaultStep::MemoryRead || step == FaultStep::SpeedChange || step == FaultStep::UploadBlock;
         if (!indexed || f.index < 0 || f.index == index) return &f;
     }
     return nullptr;

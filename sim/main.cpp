@@ -29,9 +29,10 @@ constexpr const char* kUnitHelp = R"(Unit text: BASE then options, separated by 
   memsize=N              memory size in bytes (256); reads past it give 0xFF
   paced                  talk at the simulated line rate, 10 bits a byte
   stays-fast             keep the fast speed after programming (default: back to 115200)
+  mute-after             answer nothing once programmed
   mute                   take bytes, answer nothing
   fault=STEP[:INDEX]:ACTION[:ARG], repeatable, applied every time the step comes:
-    STEP    version | read[:ADDR] | speed | header | block[:K] (0-based) | final
+    STEP    version | read[:ADDR] | speed[:N] (the Nth 'S', 0-based) | header | block[:K] (0-based) | final
     ACTION  byte:B (answer B instead; for read: the first data byte) | silence | hangup |
             short:N (only N bytes of the reply) | badsum (read: checksum plus one)
     B       decimal, 0xHEX, or one non-digit character

@@ -6,9 +6,10 @@
 //          | "unit" (blank memory, version 1.5.A) | "silent" | "absent"
 //   OPTION = "version=MAJ.MIN.L" | "after=MAJ.MIN.L" | "mem=ADDR:HEX" (bytes from ADDR on)
 //          | "memsize=N" | "paced" | "stays-fast" | "mute" (no answers)
+//          | "mute-after" (no answers once programmed)
 //          | "speed=BPS" (talks at 230400, 460800 or 921600 from the start)
 //          | "fault=STEP[:INDEX]:ACTION[:ARG]"
-//   STEP   = "version" | "read" | "speed" | "header" | "block" | "final"   (INDEX for read, block)
+//   STEP   = "version" | "read" | "speed" | "header" | "block" | "final"   (INDEX for read, speed, block)
 //   ACTION = "byte:B" | "silence" | "hangup" | "short:N" | "badsum"        (badsum: read only)
 //   B      = decimal, 0xHEX, or one non-digit character ("byte:R", "byte:?", "byte:0x52")
 //
@@ -97,7 +98,7 @@ struct StepName {
 };
 constexpr StepName kSteps[] = {
     {FaultStep::Version, "version", false},    {FaultStep::MemoryRead, "read", true},
-    {FaultStep::SpeedChange, "speed", false},  {FaultStep::UploadHeader, "header", false},
+    {FaultStep::SpeedChange, "speed", true},  {FaultStep::UploadHeader, "header", false},
     {FaultStep::UploadBlock, "block", true},   {FaultStep::UploadFinal, "final", false},
 };
 
@@ -199,6 +200,7 @@ bool ParseOption(const std::string& word, UnitConfig* c, std::string* error) {
     if (word == "paced") c->paced = true;
     else if (word == "stays-fast") c->staysAtFastSpeedAfterUpload = true;
     else if (word == "mute") c->answers = false;
+    else if (word == "mute-after") c->muteAfterUpload = true;
     else if (key == "version") ok = ParseVersion(value, &c->version);
     else if (key == "speed") {
         long speed = 0;
@@ -279,6 +281,7 @@ std::string FormatUnitConfig(const UnitConfig& config) {
     if (config.staysAtFastSpeedAfterUpload) out += " stays-fast";
     if (config.startSpeed != 115200) out.append(" speed=").append(std::to_string(config.startSpeed));
     if (!config.answers) out += " mute";
+    if (config.muteAfterUpload) out += " mute-after";
     for (const Fault& f : config.faults) out.append(" ").append(FormatFault(f));
     return out;
 }

@@ -12,7 +12,7 @@
 enum class FaultStep {
     Version,       // the 3-byte version reply
     MemoryRead,    // a memory-read reply (index: the address, -1 any)
-    SpeedChange,   // the 1-byte answer to 'S'
+    SpeedChange,   // the 1-byte answer to 'S' (index: the request's number from power-up, 0-based; -1 any)
     UploadHeader,  // the answer to the 4-byte 'f' header
     UploadBlock,   // the answer to block `index` (0-based; -1 any)
     UploadFinal,   // the final status byte
@@ -44,6 +44,7 @@ struct UnitConfig {
     std::vector<uint8_t> memory = std::vector<uint8_t>(256, 0);  // address 1: model letter, 4: attachment
     bool paced = false;                    // talk at the simulated line rate (10 bits a byte)
     bool staysAtFastSpeedAfterUpload = false;  // otherwise it restarts at 115200 after programming
+    bool muteAfterUpload = false;          // answers nothing once programmed (its new firmware does not start)
     int32_t startSpeed = 115200;           // the speed it talks at from power-on (an earlier run left it there)
     std::vector<Fault> faults;
 

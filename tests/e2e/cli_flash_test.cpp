@@ -7,36 +7,70 @@ namespace {
 
 const std::vector<uint8_t> SPEED_BACK_TO_115200 = {0x53, 0x07, 0x5A};
 
+const char* const NEW_VERSION = "Update Successful. New version is 01.06.A";
+const char* const VERSION_UNREAD = "Update Successful. The new firmware version could not be read.";
+
 struct SpeedCase {
+    const char* name;
     int speed;
-    bool staysFast;  // the unit goes on at the fast speed after programming
+    const char* after;     // what the unit does after programming (unit options)
+    const char* headline;
+    const char* back;      // the words on the way back to 115200 ("" for none)
+    int speedCommands;     // 'S' requests the flash sent
+    int leftAt;            // the unit's speed when the flash has ended
 };
 
 class CliFlashSpeedTest : public CliE2ETest, public ::testing::WithParamInterface<SpeedCase> {};
 
 TEST_P(CliFlashSpeedTest, UploadsTheImageAndLeavesTheUnitAt115200) {
     const SpeedCase& c = GetParam();
-    bench.Configure(1, Unit(std::string("kestrale:U") + (c.staysFast ? " stays-fast" : "")));
+    bench.Configure(1, Unit(std::string("kestrale:U ") + c.after));
     const auto image = GoodImage(3000);
     const CliRun run = RunCli(Args(Ports(1, 1), {"--speed", std::to_string(c.speed), "flash", WriteImage("fw.enc", image)}));
 
+    // The final status was good: a success, whatever came after it, and said as it was.
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
-    EXPECT_NE(run.out.find("Update Successful. New version is 01.06.A"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(c.headline), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(c.back), std::string::npos) << run.out;
     EXPECT_EQ(bench.ReceivedImage(1), image);
-    EXPECT_EQ(bench.UnitSpeed(1), 115200);
-    const bool fast = c.speed != 115200;
-    // One command to the fast speed; one back when the unit stayed there.
-    EXPECT_EQ(bench.SpeedCommands(1), (fast ? 1 : 0) + (fast && c.staysFast ? 1 : 0));
+    EXPECT_EQ(bench.UnitSpeed(1), c.leftAt);
+    EXPECT_EQ(bench.SpeedCommands(1), c.speedCommands);
     EXPECT_FALSE(bench.PortInUse(1));
+
+    // The next run finds the unit: at 115200, or where the report said it stays.
+    if (std::string(c.after).find("mute") != std::string::npos) return;
+    const CliRun next = RunCli(Args(Ports(1, 1), {"info"}));
+    EXPECT_EQ(next.exitCode, 0) << next.out << next.err;
+    EXPECT_NE(next.out.find("01.06.A"), std::string::npos) << next.out;
+    EXPECT_EQ(bench.UnitSpeed(1), 115200);
 }
 
-INSTANTIATE_TEST_SUITE_P(Speeds, CliFlashSpeedTest,
-                         ::testing::Values(SpeedCase{115200, false}, SpeedCase{230400, false},
-                                           SpeedCase{460800, false}, SpeedCase{921600, false},
-                                           SpeedCase{230400, true}, SpeedCase{921600, true}),
-                         [](const ::testing::TestParamInfo<SpeedCase>& param) {
-                             return std::to_string(param.param.speed) + (param.param.staysFast ? "_stays_fast" : "");
-                         });
+const char* const RESTARTED = "The unit restarted at 115200 bit/s after programming.";
+const char* const SILENT_AFTER = " nor at 115200 bit/s after programming.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Speeds, CliFlashSpeedTest,
+    ::testing::Values(
+        SpeedCase{"115200", 115200, "", NEW_VERSION, "", 0, 115200},
+        SpeedCase{"230400", 230400, "", NEW_VERSION, RESTARTED, 1, 115200},
+        SpeedCase{"460800", 460800, "", NEW_VERSION, RESTARTED, 1, 115200},
+        SpeedCase{"921600", 921600, "", NEW_VERSION, RESTARTED, 1, 115200},
+        SpeedCase{"230400_stays_fast", 230400, "stays-fast", NEW_VERSION,
+                  "The unit went on at 230400 bit/s after programming and was switched back to 115200 bit/s.", 2, 115200},
+        SpeedCase{"921600_stays_fast", 921600, "stays-fast", NEW_VERSION,
+                  "The unit went on at 921600 bit/s after programming and was switched back to 115200 bit/s.", 2, 115200},
+        // Silent once programmed: the version is not made up, the speeds it was asked at are said.
+        SpeedCase{"115200_silent_after", 115200, "mute-after", VERSION_UNREAD, "", 0, 115200},
+        SpeedCase{"921600_silent_after", 921600, "mute-after", VERSION_UNREAD,
+                  "The unit answered neither at 921600 bit/s nor at 115200 bit/s after programming.", 1, 115200},
+        SpeedCase{"460800_stays_fast_silent_after", 460800, "stays-fast mute-after", VERSION_UNREAD, SILENT_AFTER, 1,
+                  460800},
+        // It answers at the fast speed only: it refuses the way back, and the report says where it is.
+        SpeedCase{"921600_fast_only", 921600, "stays-fast fault=speed:1:byte:?", NEW_VERSION,
+                  "The unit answers at 921600 bit/s after programming but did not take the switch back to 115200 "
+                  "bit/s: it stays at 921600 bit/s until it is power-cycled, and drusel-update --port finds it there.",
+                  2, 921600}),
+    [](const ::testing::TestParamInfo<SpeedCase>& param) { return std::string(param.param.name); });
 
 struct FailureCase {
     const char* name;

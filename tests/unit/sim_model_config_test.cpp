@@ -24,6 +24,7 @@ void ExpectSame(const UnitConfig& a, const UnitConfig& b, const std::string& wha
     EXPECT_EQ(a.memory, b.memory) << what;
     EXPECT_EQ(a.paced, b.paced) << what;
     EXPECT_EQ(a.staysAtFastSpeedAfterUpload, b.staysAtFastSpeedAfterUpload) << what;
+    EXPECT_EQ(a.muteAfterUpload, b.muteAfterUpload) << what;
     EXPECT_EQ(a.startSpeed, b.startSpeed) << what;
     ASSERT_EQ(a.faults.size(), b.faults.size()) << what;
     for (size_t i = 0; i < a.faults.size(); ++i) EXPECT_TRUE(SameFault(a.faults[i], b.faults[i])) << what;
@@ -35,7 +36,7 @@ TEST(SimUnitConfig, ParsesTheDocumentedForms) {
     ASSERT_TRUE(ParseUnitConfig("kestrale:S version=1.5.A after=2.0.A paced stays-fast speed=460800 "
                                 "fault=block:3:byte:0x52 fault=final:silence fault=read:4:badsum "
                                 "fault=version:short:2 fault=header:byte:? fault=speed:hangup mem=8:DEAD "
-                                "fault=block:5:extra:X fault=final:early:0x00",
+                                "fault=block:5:extra:X fault=final:early:0x00 mute-after fault=speed:1:byte:?",
                                 &c, &error))
         << error;
     EXPECT_EQ(c.memory[1], 'A');
@@ -45,8 +46,9 @@ TEST(SimUnitConfig, ParsesTheDocumentedForms) {
     EXPECT_TRUE(SameVersion(c.versionAfterUpload, {2, 0, 'A'}));
     EXPECT_TRUE(c.paced);
     EXPECT_TRUE(c.staysAtFastSpeedAfterUpload);
+    EXPECT_TRUE(c.muteAfterUpload);
     EXPECT_EQ(c.startSpeed, 460800);
-    ASSERT_EQ(c.faults.size(), 8u);
+    ASSERT_EQ(c.faults.size(), 9u);
     EXPECT_TRUE(SameFault(c.faults[0], {FaultStep::UploadBlock, 3, FaultAction::AnswerByte, 'R', 0}));
     EXPECT_TRUE(SameFault(c.faults[1], {FaultStep::UploadFinal, -1, FaultAction::Silence, 0, 0}));
     EXPECT_TRUE(SameFault(c.faults[2], {FaultStep::MemoryRead, 4, FaultAction::BadChecksum, 0, 0}));
@@ -55,6 +57,7 @@ TEST(SimUnitConfig, ParsesTheDocumentedForms) {
     EXPECT_TRUE(SameFault(c.faults[5], {FaultStep::SpeedChange, -1, FaultAction::HangUp, 0, 0}));
     EXPECT_TRUE(SameFault(c.faults[6], {FaultStep::UploadBlock, 5, FaultAction::ExtraAfter, 'X', 0}));
     EXPECT_TRUE(SameFault(c.faults[7], {FaultStep::UploadFinal, -1, FaultAction::ExtraBefore, 0, 0}));
+    EXPECT_TRUE(SameFault(c.faults[8], {FaultStep::SpeedChange, 1, FaultAction::AnswerByte, '?', 0}));
 
     ASSERT_TRUE(ParseUnitConfig("gristpell fault=block:byte:82", &c, &error)) << error;
     EXPECT_TRUE(SameFault(c.faults[0], {FaultStep::UploadBlock, -1, FaultAction::AnswerByte, 'R', 0}));

@@ -100,9 +100,20 @@ TEST(SimModelUpload, FinalStatusTellsWrongTransferSumFromWrongCheckByte) {
 }
 
 TEST(SimModelUpload, AfterProgrammingTheUnitRestartsAtTheDefaultSpeedUnlessItStaysFast) {
-    for (bool staysFast : {false, true}) {
-        UnitConfig unit = UnitConfig::GristPell();
-        unit.staysAtFastSpeedAfterUpload = staysFast;
+    struct Way {
+        const char* unit;
+        bool staysFast;
+        bool answers;         // the version query after programming
+        bool takesSwitchBack;  // the second 'S' of its life
+    };
+    for (const Way& way : {Way{"gristpell", false, true, true}, Way{"gristpell stays-fast", true, true, true},
+                           Way{"gristpell mute-after", false, false, false},
+                           Way{"gristpell stays-fast fault=speed:1:byte:?", true, true, false}}) {
+        SCOPED_TRACE(way.unit);
+        const bool staysFast = way.staysFast;
+        UnitConfig unit;
+        std::string error;
+        ASSERT_TRUE(ParseUnitConfig(way.unit, &unit, &error)) << error;
         DeviceModel model(unit);
         ASSERT_EQ(model.Exchange(SpeedRequest(0)), Bytes{'O'});
         ASSERT_EQ(model.Speed(), 921600);
@@ -129,6 +140,9 @@ TEST(SimModelUpload, AfterProgrammingTheUnitRestartsAtTheDefaultSpeedUnlessItSta
             EXPECT_EQ(actions[1].speed, 115200);
             EXPECT_EQ(model.Speed(), 115200);
         }
+        EXPECT_EQ(model.Exchange({'V', 'V'}), way.answers ? (Bytes{12, 1, 'F'}) : Bytes{});
+        EXPECT_EQ(model.Exchange(SpeedRequest(7)), way.takesSwitchBack ? Bytes{'O'} : way.answers ? Bytes{'?'} : Bytes{});
+        EXPECT_EQ(model.Speed(), way.takesSwitchBack || !staysFast ? 115200 : 921600);
     }
 }
 
