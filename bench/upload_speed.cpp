@@ -52,17 +52,26 @@ struct Row {
     double processCpu;
 };
 
-bool Measure(const std::string& dir, const std::string& imagePath, const std::vector<uint8_t>& image,
-             int32_t speed, Row* row) {
+// A paced Kestrale USB on DIR/u; after programming it restarts at 115200 or stays fast.
+UnitConfig PacedUnit(bool staysFast) {
     UnitConfig config = UnitConfig::Kestrale('U');
     config.paced = true;
-    const std::string port = dir + "/u";
-    PtyHost host(config, port);
+    config.staysAtFastSpeedAfterUpload = staysFast;
+    return config;
+}
+
+bool Started(PtyHost& host) {
     std::string error;
-    if (!host.Start(&error)) {
-        std::fprintf(stderr, "cannot start the emulated unit: %s\n", error.c_str());
-        return false;
-    }
+    if (host.Start(&error)) return true;
+    std::fprintf(stderr, "cannot start the emulated unit: %s\n", error.c_str());
+    return false;
+}
+
+bool Measure(const std::string& dir, const std::string& imagePath, const std::vector<uint8_t>& image,
+             int32_t speed, Row* row) {
+    const std::string port = dir + "/u";
+    PtyHost host(PacedUnit(false), port);
+    if (!Started(host)) return false;
     DeviceLink link;
     const char* names[] = {port.c_str()};
     VersionTriple version{};
@@ -130,16 +139,9 @@ std::string FlashProgram() {
 // programming or goes on at the upload's speed.
 bool MeasureFlashCommand(const std::string& dir, const std::string& imagePath, int32_t speed, bool staysFast,
                          FlashCommandTiming* timing, int32_t* unitSpeedAfter) {
-    UnitConfig config = UnitConfig::Kestrale('U');
-    config.paced = true;
-    config.staysAtFastSpeedAfterUpload = staysFast;
     const std::string port = dir + "/u";
-    PtyHost host(config, port);
-    std::string error;
-    if (!host.Start(&error)) {
-        std::fprintf(stderr, "cannot start the emulated unit: %s\n", error.c_str());
-        return false;
-    }
+    PtyHost host(PacedUnit(staysFast), port);
+    if (!Started(host)) return false;
     const bool ran = TimeFlashCommand(FlashProgram(), port, speed, imagePath, timing);
     *unitSpeedAfter = host.UnitSpeed();
     return ran;

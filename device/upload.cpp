@@ -94,25 +94,26 @@ ResultCode LoadImage(ImageFileHandle file, std::unique_ptr<uint8_t[]>* image, Im
     return check->verdict == ImageVerdict::Good ? RESULT_OK : RESULT_BAD_IMAGE;
 }
 
+// The link's own reasons to refuse an upload, whatever the image: RESULT_OK when none.
+ResultCode LinkRefusal(bool sourceGiven, int32_t protocolFlags, int32_t portOpen) {
+    if (!sourceGiven) return RESULT_FAILED;
+    if ((protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) == 0) return RESULT_REFUSED;
+    if (portOpen == 0) return RESULT_NOT_OPEN;
+    return RESULT_OK;
+}
+
 }  // namespace
 
 ResultCode DeviceLink::UploadFirmware(const char* imagePath, const ProgressTarget* progress) {
-    ResultCode result = RESULT_OK;
     ImageFileHandle file = nullptr;
     std::unique_ptr<uint8_t[]> image;
     ImageCheck check;
 
     // Checking: nothing goes to the port until the image has passed.
-    if (imagePath == nullptr) {
-        result = RESULT_FAILED;
-    } else if ((protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) == 0) {
-        result = RESULT_REFUSED;
-    } else if (portOpen == 0) {
-        result = RESULT_NOT_OPEN;
-    } else if ((file = ImageFileOpen(imagePath)) == nullptr) {
-        result = RESULT_FAILED;
-    } else {
-        result = LoadImage(file, &image, &check);
+    ResultCode result = LinkRefusal(imagePath != nullptr, protocolFlags, portOpen);
+    if (result == RESULT_OK) {
+        file = ImageFileOpen(imagePath);
+        result = file == nullptr ? RESULT_FAILED : LoadImage(file, &image, &check);
     }
     result = SendImage(result, image.get(), check, progress);
     if (file != nullptr) ImageFileClose(file);
@@ -120,17 +121,10 @@ ResultCode DeviceLink::UploadFirmware(const char* imagePath, const ProgressTarge
 }
 
 ResultCode DeviceLink::UploadFirmwareImage(const uint8_t* image, uint32_t size, const ProgressTarget* progress) {
-    ResultCode result = RESULT_OK;
     ImageCheck check;
-    if (image == nullptr) {
-        result = RESULT_FAILED;
-    } else if ((protocolFlags & PROTOCOL_FLAG_TAKES_FIRMWARE) == 0) {
-        result = RESULT_REFUSED;
-    } else if (portOpen == 0) {
-        result = RESULT_NOT_OPEN;
-    } else if (CheckImageSize(size) != ImageVerdict::Good) {
-        result = RESULT_BAD_IMAGE;
-    } else {
+    ResultCode result = LinkRefusal(image != nullptr, protocolFlags, portOpen);
+    if (result == RESULT_OK && CheckImageSize(size) != ImageVerdict::Good) result = RESULT_BAD_IMAGE;
+    if (result == RESULT_OK) {
         check = CheckImage(image, size);
         if (check.verdict != ImageVerdict::Good) result = RESULT_BAD_IMAGE;
     }
